@@ -1,0 +1,8 @@
+// The whole installation, run inside one button click.
+#pragma once
+
+namespace varnel {
+
+void RunInstallation();
+
+}  // namespace varnel

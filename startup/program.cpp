@@ -1,0 +1,135 @@
+#include "startup/program.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <vector>
+
+#include "startup/deploy.h"
+#include "startup/external.h"
+#include "ui/window.h"
+
+namespace varnel {
+namespace {
+
+std::vector<void (*)()> gReleaseRoutines;
+bool gUiLoopRunning = false;
+
+// Cut at the last backslash that is a character of its own: in GBK a 0x5C
+// byte can also be the second byte of a double-byte character.
+std::string DirectoryOf(const std::string& path) {
+    size_t cut = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByteEx(936, static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+            ++i;
+        } else if (path[i] == '\\') {
+            cut = i;
+        }
+    }
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string FindProgramDirectory() {
+    char path[260] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return DirectoryOf(std::string(path, length < sizeof path ? length : 0));
+}
+
+int ComputeOsVersionWord() {
+    // GetVersion reads the version the process environment block holds,
+    // which follows the program's manifest.
+    const DWORD version = GetVersion();
+    return static_cast<int>(((version & 0xFF) << 8) | ((version >> 8) & 0xFF));
+}
+
+// Loading DLLs by bare name must never look into the program or current
+// directory: an elevated installer in a download folder is a planting target.
+void MakeDllSearchSafe() {
+    SetDllDirectoryA("");
+    using SetDefaultDllDirectories_t = BOOL(WINAPI*)(DWORD);
+    auto setDefault = reinterpret_cast<SetDefaultDllDirectories_t>(
+        reinterpret_cast<void*>(::GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+void ReleaseProgramValues() {
+    ProgramValues& values = Program();
+    values.uiPackage.password = {};
+    values.uiPackage.package = {};
+    values.uiPackage = {};
+    values.uiApplication = {};
+    values.window = {};
+    values.installDirectory = {};
+    values.pages = {};
+}
+
+}  // namespace
+
+const std::string& ProgramDirectory() {
+    static const std::string directory = FindProgramDirectory();
+    return directory;
+}
+
+ProgramValues& Program() {
+    static ProgramValues values;
+    return values;
+}
+
+int ConversionCodePage() { return 936; }
+
+int OsVersionWord() {
+    static const int word = ComputeOsVersionWord();
+    return word;
+}
+
+void PrepareProcess() {
+    MakeDllSearchSafe();
+    OleInitialize(nullptr);
+    SetCurrentDirectoryA(JoinTexts(ProgramDirectory(), "\\").c_str());
+}
+
+void RegisterReleaseRoutine(void (*routine)()) {
+    for (auto* registered : gReleaseRoutines)
+        if (registered == routine) return;
+    gReleaseRoutines.push_back(routine);
+}
+
+void SetUiLoopRunning(bool running) { gUiLoopRunning = running; }
+
+void EndProcess(int exitCode) {
+    static bool ending = false;
+    if (ending) ExitProcess(static_cast<UINT>(exitCode));  // a failure while shutting down
+    ending = true;
+    for (auto* routine : gReleaseRoutines) routine();
+    // Ending from inside the UI library's message loop (the launch button):
+    // its code is still on the stack, so it stays loaded until the exit.
+    if (!gUiLoopRunning) ext::ReleaseBoundLibraries();
+    OleUninitialize();
+    ExitProcess(static_cast<UINT>(exitCode));
+}
+
+int StartRoutine() {
+    DeployUiLibrary();
+    RunInstallerUi();
+    return 0;
+}
+
+void StartUp() {
+    PrepareProcess();
+    Program();
+    RegisterReleaseRoutine(ReleaseProgramValues);
+    ConversionCodePage();
+    OsVersionWord();
+    StartRoutine();
+    EndProcess(0);
+}
+
+void UiApplication::Initialise(int flag) const { ext::XInitXCGUI(flag); }
+
+void WindowWrapper::EnableDragBorder(BOOL enable) const { ext::XWnd_EnableDragBorder(handle_, enable); }
+BOOL WindowWrapper::Show(BOOL show) const { return ext::XWnd_Show(handle_, show); }
+void WindowWrapper::AdjustLayout() const { ext::XWnd_AdjustLayout(handle_); }
+void WindowWrapper::Redraw(BOOL immediate) const { ext::XWnd_Redraw(handle_, immediate); }
+HWND WindowWrapper::GetHWND() const { return ext::XWnd_GetHWND(handle_); }
+
+}  // namespace varnel

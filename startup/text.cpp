@@ -1,0 +1,63 @@
+#include "startup/text.h"
+
+#include <windows.h>
+
+#include "startup/external.h"
+#include "startup/program.h"
+
+namespace varnel {
+
+std::wstring TextToUtf16(std::string_view text, bool dropTerminator) {
+    const std::string bytes(text);  // ends in its own 0 byte
+    if (ext::strlen_(bytes.c_str()) == 0) return {};
+    const int needed = ext::MultiByteToWideChar(ConversionCodePage(), 0, bytes.c_str(), -1, nullptr, 0);
+    if (needed <= 0) return {};
+    std::wstring wide(static_cast<size_t>(needed), L'\0');
+    ext::MultiByteToWideChar(ConversionCodePage(), 0, bytes.c_str(), -1, wide.data(), needed);
+    if (dropTerminator) wide.resize(wcsnlen(wide.c_str(), wide.size()));
+    return wide;
+}
+
+Bytes CutAtWideNul(std::span<const std::uint8_t> buffer, bool appendTerminator) {
+    const size_t n = buffer.size();
+    if (n < 2) return {};
+    size_t i = 0;
+    while (i + 2 <= n && (buffer[i] | buffer[i + 1]) != 0) i += 2;
+    if (i == 0 || i > n) return {};
+    Bytes cut(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(i));
+    if (appendTerminator) cut.insert(cut.end(), {0, 0});
+    return cut;
+}
+
+Bytes WideBytes(const std::wstring& wide) {
+    const auto* first = reinterpret_cast<const std::uint8_t*>(wide.data());
+    return Bytes(first, first + wide.size() * sizeof(wchar_t));
+}
+
+bool FileExists(std::string_view path) {
+    const std::wstring wide = TextToUtf16(path, false);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ext::FindFirstFileW(WidePointer(wide), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    ext::FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool WriteBufferToFile(std::string_view path, std::span<const std::uint8_t> bytes) {
+    if (path.empty()) return false;
+    const std::wstring wide = TextToUtf16(path, false);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+        done += written;
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+}  // namespace varnel
