@@ -1,0 +1,117 @@
+#include "install/installation.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "install/archive_reader.h"
+#include "install/location.h"
+#include "install/record.h"
+#include "install/shortcut.h"
+#include "platform/paths.h"
+#include "platform/processes.h"
+#include "platform/wait.h"
+#include "startup/embedded.h"
+#include "startup/external.h"
+#include "startup/program.h"
+#include "startup/text.h"
+#include "ui/notification.h"
+#include "ui/pages.h"
+#include "ui/window.h"
+
+namespace varnel {
+namespace {
+
+constexpr const char* kStatusLabel = "标签_安装状态";
+
+// The window's close button stays reachable during a run. Once the window is
+// gone (or the library asked the loop to quit) the run stops at its next
+// wait, so nothing more is written after the user closed the installer.
+class CloseWatch {
+public:
+    CloseWatch() : window_(Program().window.GetHWND()) {}
+    bool WindowClosed() const {
+        MSG message;
+        if (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) return true;
+        return window_ != nullptr && !IsWindow(window_);
+    }
+
+private:
+    HWND window_;
+};
+
+// Waits and tells whether the run may go on.
+bool WaitAndCheck(const CloseWatch& watch, std::int64_t milliseconds) {
+    WaitPumpingMessages(milliseconds);
+    return !watch.WindowClosed();
+}
+
+// The steps after the agreement and location checks; returns at any stop.
+void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
+    std::string& directory = Program().installDirectory;
+    const CloseWatch watch;
+
+    ShowPage(Page(3));
+    CreateDirectoryTree(directory);
+    const xc::Handle progressBar = FindElement("进度条_1");
+    SetShapeText(kStatusLabel, JoinTexts("创建文件夹：", directory));
+    if (!WaitAndCheck(watch, 1000)) return;
+
+    if (IsProcessRunning("varnel.exe")) {
+        const int answer = MessageBoxA(nullptr, "Varnel正在运行，是否继续安装？", "冲突", MB_YESNO | MB_TASKMODAL);
+        if (answer != IDYES) return;  // Wine answers Escape with IDCANCEL even here
+        TerminateProcessByName("varnel.exe");
+        if (!WaitAndCheck(watch, 1000)) return;
+    }
+
+    SetShapeText(kStatusLabel, "打开文件：Varnel.ZIP");
+    const auto payload = PayloadArchive();
+    if (!reader.OpenFromMemory(payload.data(), payload.size())) {
+        SetShapeText(kStatusLabel, "安装失败：打开文件包失败,请点击下方按钮，下载绿色版。");
+        return;
+    }
+
+    reader.SetBaseDirectory(directory);
+    const int count = reader.ItemCount();
+    for (int i = 1; i <= count; ++i) {
+        info = reader.GetItemInfo(i - 1);
+        reader.ExtractItem(i - 1, info.name);
+        SetShapeText(kStatusLabel, JoinTexts("解压文件：", directory, "\\", info.name));
+        ext::XProgBar_SetPos(progressBar, ProgressPosition(i, count));
+        if (!WaitAndCheck(watch, 10)) return;
+    }
+
+    if (ext::XBtn_IsCheck(FindElement("按钮_快捷方式"))) CreateDesktopShortcut(directory);
+    WriteInstallPathRecord(directory);
+    if (!WaitAndCheck(watch, 1000)) return;
+    ShowPage(Page(4));
+}
+
+}  // namespace
+
+int ProgressPosition(int item, int count) {
+    return static_cast<int>(static_cast<double>(item) / static_cast<double>(count) * 100.0);
+}
+
+void RunInstallation() {
+    ArchiveReader reader;
+    ArchiveItemInfo info;
+    std::string& directory = Program().installDirectory;
+
+    if (!ext::XBtn_IsCheck(FindElement("按钮_用户协议"))) {
+        ShowNotification("同意用户协议方可继续安装。", "成功");
+    } else if (directory = GetEditText("编辑框_安装位置"); HasSpecialCharacters(directory)) {
+        MessageBoxA(nullptr,
+                    "抱歉，程序安装目录存在特殊字符，会导致功能异常，请将Varnel安装到没有任何特殊字符的文件夹中 (空格 - _ ) ",
+                    "异常", MB_ICONERROR | MB_OK | MB_TASKMODAL);
+    } else if (directory.empty() || !IsValidInstallLocation(directory)) {
+        ShowPage(Page(2));
+        ShowNotification("安装位置无效。", "警告");
+    } else {
+        directory = FinaliseInstallDirectory(directory);
+        InstallInto(reader, info);
+    }
+    reader.Close();
+}
+
+}  // namespace varnel
