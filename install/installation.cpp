@@ -90,7 +90,11 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
 }  // namespace
 
 int ProgressPosition(int item, int count) {
-    return static_cast<int>(static_cast<double>(item) / static_cast<double>(count) * 100.0);
+    // Each step rounded to double: the x87 unit would otherwise keep extra
+    // bits, and 29 / 100 * 100 would come out as 29 instead of 28.
+    const volatile double quotient = static_cast<double>(item) / static_cast<double>(count);
+    const volatile double percent = quotient * 100.0;
+    return static_cast<int>(percent);
 }
 
 void RunInstallation() {
