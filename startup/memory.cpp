@@ -12,7 +12,8 @@ void* AllocateOrDie(std::size_t size) {
     if (size == 0) size = 1;
     if (void* block = std::malloc(size)) return block;
     char message[64];
-    std::snprintf(message, sizeof message, "分配 %d 字节内存失败!", static_cast<int>(size));
+    // Unsigned: a request above 2 GB must not read as a negative size.
+    std::snprintf(message, sizeof message, "分配 %u 字节内存失败!", static_cast<unsigned>(size));
     varnel::RuntimeError(message, 0, 0, 0);
 }
 

@@ -15,6 +15,8 @@ namespace {
 std::vector<void (*)()> gReleaseRoutines;
 bool gUiLoopRunning = false;
 
+}  // namespace
+
 // Cut at the last backslash that is a character of its own: in GBK a 0x5C
 // byte can also be the second byte of a double-byte character.
 std::string DirectoryOf(const std::string& path) {
@@ -28,6 +30,8 @@ std::string DirectoryOf(const std::string& path) {
     }
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
+
+namespace {
 
 std::string FindProgramDirectory() {
     char path[260] = {};

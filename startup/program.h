@@ -52,6 +52,11 @@ struct ProgramValues {
 // none), set before anything else runs.
 const std::string& ProgramDirectory();
 
+// The directory part of a program path: cut at its last backslash (a
+// character of its own, not the second byte of a GBK character); empty when
+// there is none.
+std::string DirectoryOf(const std::string& path);
+
 // The program-wide values, from start-up to shutdown.
 ProgramValues& Program();
 
