@@ -3,7 +3,8 @@
 
 namespace varnel {
 
-// Starts varnel.exe from the current install directory and ends the process.
-void LaunchApplication();
+// Starts varnel.exe from the current install directory and ends the
+// process with exit code 0, whether or not the start worked.
+[[noreturn]] void LaunchApplication();
 
 }  // namespace varnel

@@ -36,7 +36,7 @@ TEST(ProgramValues, OsVersionWordFollowsTheSystem) {
 
 TEST(MemoryExhaustion, ShowsTheSizeInTheRuntimeErrorBox) {
     CatchRuntimeErrors catching;
-    const std::size_t huge = 0xFFFFFF00u;
+    volatile std::size_t huge = 0xFFFFFF00u;  // volatile: no compile-time size check
     try {
         void* volatile block = ::operator new(huge);  // volatile: the pair may not be elided
         ::operator delete(block);
