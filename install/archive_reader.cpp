@@ -1,0 +1,656 @@
+#include "install/archive_reader.h"
+
+#include <zlib.h>
+
+#include "unzip.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "platform/handles.h"
+#include "platform/paths.h"
+#include "startup/text.h"
+
+namespace varnel {
+namespace {
+
+constexpr std::size_t kTransferSize = 16384;
+constexpr std::size_t kMaxPath = 259;  // bytes of any composed path
+constexpr std::uint64_t kUnixEpochSeconds = 11644473600ull;  // 1601 -> 1970
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Byte offsets of the character starts of a GBK text, so a trail byte that
+// happens to be 0x5C is never taken for a backslash.
+template <typename F>
+void ForEachCharacter(std::string_view text, F&& visit) {
+    for (std::size_t i = 0; i < text.size();) {
+        const bool dbcs = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+        if (!visit(i)) return;
+        i += dbcs ? 2 : 1;
+    }
+}
+
+std::size_t FindCharacterAligned(std::string_view text, std::string_view pattern) {
+    std::size_t found = std::string_view::npos;
+    ForEachCharacter(text, [&](std::size_t i) {
+        if (text.substr(i, pattern.size()) == pattern) {
+            found = i;
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+// Position of the last "\" or "/", or npos.
+std::size_t LastSeparator(std::string_view text) {
+    std::size_t last = std::string_view::npos;
+    ForEachCharacter(text, [&](std::size_t i) {
+        if (IsSeparator(text[i])) last = i;
+        return true;
+    });
+    return last;
+}
+
+std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
+
+FILETIME FromQuad(std::uint64_t value) {
+    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// DOS date and time, read as local time, as a UTC file time; empty when the
+// fields do not make a date.
+FILETIME DosTimeToUtc(std::uint32_t dosDate) {
+    const std::uint32_t date = dosDate >> 16, time = dosDate & 0xFFFF;
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(1980 + (date >> 9));
+    local.wMonth = static_cast<WORD>((date >> 5) & 0xF);
+    local.wDay = static_cast<WORD>(date & 0x1F);
+    local.wHour = static_cast<WORD>(time >> 11);
+    local.wMinute = static_cast<WORD>((time >> 5) & 0x3F);
+    local.wSecond = static_cast<WORD>(2 * (time & 0x1F));
+    FILETIME localTime{}, utc{};
+    if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) return {};
+    return utc;
+}
+
+FILETIME UtcToLocal(const FILETIME& utc) {
+    FILETIME local{};
+    if (utc.dwLowDateTime == 0 && utc.dwHighDateTime == 0) return local;
+    FileTimeToLocalFileTime(&utc, &local);
+    return local;
+}
+
+// Windows reads these names as devices in any folder.
+bool IsDeviceName(std::string_view component) {
+    std::string stem(component.substr(0, component.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
+        return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           std::isdigit(static_cast<unsigned char>(stem[3]));
+}
+
+// The path as the wide file functions take it. Near MAX_PATH it goes in the
+// \\?\ form: the temporary name can be longer than the target, and folders
+// stop at MAX_PATH - 12 characters otherwise.
+std::wstring FilePathForCalls(std::string_view path) {
+    std::wstring wide = TextToUtf16(path, true);
+    if (wide.size() < MAX_PATH - 12) return wide;
+    std::wstring full(32768, L'\0');
+    const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return wide;
+    full.resize(n);
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// A file that is deleted unless it was moved into place.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() { Discard(); }
+
+    // Creates a new file beside `target` (same directory, so the final move
+    // is a rename on one volume).
+    bool Create(const std::wstring& target, DWORD attributes) {
+        const std::size_t cut = target.find_last_of(L"\\/");
+        const std::wstring directory = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+        DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+        for (int attempt = 0; attempt < 32; ++attempt, seed = seed * 1103515245u + 12345u) {
+            std::array<wchar_t, 16> suffix{};
+            wsprintfW(suffix.data(), L"~vn%08X.tmp", static_cast<unsigned>(seed));
+            path_ = directory + suffix.data();
+            handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (handle_) return true;
+            const DWORD error = GetLastError();
+            path_.clear();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+        }
+        return false;
+    }
+
+    HANDLE Handle() const { return handle_.Get(); }
+
+    bool MoveOver(const std::wstring& target) {
+        handle_.Reset();
+        if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+        path_.clear();
+        return true;
+    }
+
+    void Discard() {
+        handle_.Reset();
+        if (!path_.empty()) DeleteFileW(path_.c_str());
+        path_.clear();
+    }
+
+private:
+    std::wstring path_;
+    FileHandle handle_;
+};
+
+// Keeps an entry of the archive open for reading for one scope.
+class OpenEntry {
+public:
+    explicit OpenEntry(unzFile archive) : archive_(archive) {}
+    OpenEntry(const OpenEntry&) = delete;
+    OpenEntry& operator=(const OpenEntry&) = delete;
+    ~OpenEntry() {
+        if (open_) unzCloseCurrentFile(archive_);
+    }
+    bool Open(const char* password, int raw) {
+        open_ = unzOpenCurrentFile3(archive_, nullptr, nullptr, raw, password) == UNZ_OK;
+        return open_;
+    }
+    // The entry's data ended: true when its CRC matched.
+    bool CloseChecked() {
+        open_ = false;
+        return unzCloseCurrentFile(archive_) == UNZ_OK;
+    }
+
+private:
+    unzFile archive_;
+    bool open_ = false;
+};
+
+// Traditional ZIP encryption. minizip's unzip is built without its own
+// decryption, so encrypted entries are read raw and decrypted here.
+class ZipCrypto {
+public:
+    explicit ZipCrypto(std::string_view password) {
+        for (char c : password) Update(static_cast<std::uint8_t>(c));
+    }
+    std::uint8_t Decrypt(std::uint8_t c) {
+        const std::uint32_t temp = (keys_[2] & 0xFFFF) | 2;
+        c ^= static_cast<std::uint8_t>((temp * (temp ^ 1)) >> 8);
+        Update(c);
+        return c;
+    }
+
+private:
+    void Update(std::uint8_t c) {
+        keys_[0] = table_[(keys_[0] ^ c) & 0xFF] ^ (keys_[0] >> 8);
+        keys_[1] = (keys_[1] + (keys_[0] & 0xFF)) * 134775813u + 1;
+        keys_[2] = table_[(keys_[2] ^ (keys_[1] >> 24)) & 0xFF] ^ (keys_[2] >> 8);
+    }
+    const z_crc_t* table_ = get_crc_table();
+    std::uint32_t keys_[3] = {305419896u, 591751049u, 878082192u};
+};
+
+// Plain data of an encrypted entry opened raw: decrypted, past its 12-byte
+// header, inflated when deflated; the CRC is kept here since minizip does
+// not check raw reads.
+class DecryptingInflater {
+public:
+    DecryptingInflater(unzFile archive, ZipCrypto crypto, bool deflated)
+        : archive_(archive), crypto_(crypto), deflated_(deflated), input_(kTransferSize) {
+        if (deflated_) inflateInit2(&z_, -MAX_WBITS);
+    }
+    DecryptingInflater(const DecryptingInflater&) = delete;
+    DecryptingInflater& operator=(const DecryptingInflater&) = delete;
+    ~DecryptingInflater() {
+        if (deflated_) inflateEnd(&z_);
+    }
+
+    // As unzReadCurrentFile: bytes produced, 0 at the end, negative on damage.
+    int Read(std::uint8_t* out, unsigned size) {
+        z_.next_out = out;
+        z_.avail_out = size;
+        while (z_.avail_out > 0 && !ended_) {
+            if (z_.avail_in == 0) {
+                const int n = unzReadCurrentFile(archive_, input_.data(), static_cast<unsigned>(input_.size()));
+                if (n < 0) return n;
+                if (n == 0) break;
+                for (int i = 0; i < n; ++i) input_[i] = crypto_.Decrypt(input_[i]);
+                const unsigned skip = std::min<unsigned>(headerLeft_, static_cast<unsigned>(n));
+                headerLeft_ -= skip;
+                z_.next_in = input_.data() + skip;
+                z_.avail_in = static_cast<unsigned>(n) - skip;
+                continue;
+            }
+            if (deflated_) {
+                const int status = inflate(&z_, Z_NO_FLUSH);
+                if (status == Z_STREAM_END) ended_ = true;
+                else if (status != Z_OK) return Z_DATA_ERROR;
+            } else {
+                const unsigned n = std::min(z_.avail_in, z_.avail_out);
+                std::copy_n(z_.next_in, n, z_.next_out);
+                z_.next_in += n, z_.avail_in -= n, z_.next_out += n, z_.avail_out -= n;
+            }
+        }
+        const unsigned produced = size - z_.avail_out;
+        crc_ = crc32(crc_, out, produced);
+        return static_cast<int>(produced);
+    }
+    std::uint32_t Crc() const { return static_cast<std::uint32_t>(crc_); }
+
+private:
+    unzFile archive_;
+    ZipCrypto crypto_;
+    bool deflated_;
+    bool ended_ = false;
+    unsigned headerLeft_ = 12;
+    uLong crc_ = crc32(0, nullptr, 0);
+    z_stream z_{};
+    std::vector<std::uint8_t> input_;
+};
+
+// --- memory-backed I/O for minizip: the archive is read where it lies.
+
+voidpf ZCALLBACK StreamOpen(voidpf, const void* stream, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+    return const_cast<void*>(stream);
+}
+
+// A short read also sets the error that minizip asks for right after it;
+// without that a truncated archive reads as zeros and opens as if whole.
+template <typename Stream>
+uLong ZCALLBACK StreamRead(voidpf, voidpf opaque, void* buffer, uLong size) {
+    auto& stream = *static_cast<Stream*>(opaque);
+    const std::size_t left = stream.bytes.size() - std::min(stream.position, stream.bytes.size());
+    const std::size_t n = std::min<std::size_t>(size, left);
+    std::copy_n(stream.bytes.data() + stream.position, n, static_cast<std::uint8_t*>(buffer));
+    stream.position += n;
+    stream.shortRead = n < size;
+    return static_cast<uLong>(n);
+}
+
+uLong ZCALLBACK StreamWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+
+template <typename Stream>
+ZPOS64_T ZCALLBACK StreamTell(voidpf, voidpf opaque) {
+    return static_cast<Stream*>(opaque)->position;
+}
+
+template <typename Stream>
+long ZCALLBACK StreamSeek(voidpf, voidpf opaque, ZPOS64_T offset, int origin) {
+    auto& stream = *static_cast<Stream*>(opaque);
+    std::uint64_t base = 0;
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
+        case ZLIB_FILEFUNC_SEEK_CUR: base = stream.position; break;
+        case ZLIB_FILEFUNC_SEEK_END: base = stream.bytes.size(); break;
+        default: return -1;
+    }
+    const std::uint64_t target = base + offset;
+    if (target < base || target > stream.bytes.size()) return -1;
+    stream.position = static_cast<std::size_t>(target);
+    return 0;
+}
+
+int ZCALLBACK StreamClose(voidpf, voidpf) { return 0; }
+
+template <typename Stream>
+int ZCALLBACK StreamError(voidpf, voidpf opaque) {
+    return static_cast<Stream*>(opaque)->shortRead ? 1 : 0;
+}
+
+}  // namespace
+
+// --- entry rules
+
+std::string CleanEntryName(std::string_view stored) {
+    static constexpr std::array<std::string_view, 4> kSteps = {"\\..\\", "\\../", "/../", "/..\\"};
+    std::string_view rest = stored.substr(0, stored.find('\0'));
+    for (bool changed = true; changed && !rest.empty();) {
+        changed = true;
+        if (rest.size() >= 2 && rest[1] == ':') {
+            rest.remove_prefix(2);
+        } else if (IsSeparator(rest[0])) {
+            rest.remove_prefix(1);
+        } else {
+            changed = false;
+            for (std::string_view step : kSteps) {
+                const std::size_t at = FindCharacterAligned(rest, step);
+                if (at != std::string_view::npos) {
+                    rest.remove_prefix(at + step.size());
+                    changed = true;
+                    break;
+                }
+            }
+        }
+    }
+    return std::string(rest);
+}
+
+std::uint32_t EntryAttributes(std::uint32_t versionMadeBy, std::uint32_t externalAttributes) {
+    switch (versionMadeBy >> 8) {
+        case 0: case 7: case 11: case 14:  // DOS/Windows-like hosts keep the FAT bits
+            return externalAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+        default: {  // Unix-like: the mode sits in the upper half
+            std::uint32_t attributes = FILE_ATTRIBUTE_ARCHIVE;
+            if (externalAttributes & 0x40000000) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+            if (!(externalAttributes & 0x800000)) attributes |= FILE_ATTRIBUTE_READONLY;
+            return attributes;
+        }
+    }
+}
+
+UnixTimes ReadUnixTimes(std::span<const std::uint8_t> extra) {
+    UnixTimes times;
+    if (extra.size() < 5) return times;
+    for (std::size_t offset = 0; offset + 4 < extra.size();) {
+        const std::uint32_t id = Le16(&extra[offset]);
+        const std::size_t size = Le16(&extra[offset + 2]);
+        if (id == 0x5455) {
+            // Only what lies inside both the block and the field counts.
+            const std::size_t end = std::min(extra.size(), offset + 4 + size);
+            std::size_t at = offset + 4;
+            if (at >= end) return times;
+            const std::uint8_t flags = extra[at++];
+            std::optional<FILETIME>* slots[] = {&times.modification, &times.access, &times.creation};
+            for (int bit = 0; bit < 3; ++bit) {
+                if (!(flags & (1 << bit))) continue;
+                if (at + 4 > end) break;
+                const auto seconds = static_cast<std::int32_t>(Le32(&extra[at]));
+                at += 4;
+                *slots[bit] = FromQuad((static_cast<std::int64_t>(seconds) + kUnixEpochSeconds) * 10000000ull);
+            }
+            return times;
+        }
+        offset += 4 + size;
+    }
+    return times;
+}
+
+bool StaysBelowBase(std::string_view name) {
+    std::size_t start = 0;
+    bool fine = true;
+    const auto checkComponent = [&](std::string_view component) {
+        const bool dotsAndBlanks = !component.empty() && component.find_first_not_of(". ") == std::string_view::npos;
+        if ((dotsAndBlanks && component != ".") || IsDeviceName(component)) fine = false;
+    };
+    ForEachCharacter(name, [&](std::size_t i) {
+        if (name[i] == ':') fine = false;
+        if (IsSeparator(name[i])) {
+            checkComponent(name.substr(start, i - start));
+            start = i + 1;
+        }
+        return fine;
+    });
+    if (fine) checkComponent(name.substr(start));
+    return fine;
+}
+
+bool IsAbsoluteName(std::string_view name) {
+    return (!name.empty() && IsSeparator(name[0])) || (name.size() >= 2 && name[1] == ':');
+}
+
+// --- the reader
+
+ArchiveReader::ArchiveReader() = default;
+
+ArchiveReader::~ArchiveReader() { Close(); }
+
+bool ArchiveReader::OpenFromMemory(const void* data, std::size_t length, std::string_view password) {
+    Close();
+    if (data == nullptr) length = 0;
+    stream_ = MemoryStream{{static_cast<const std::uint8_t*>(data), length}};
+    zlib_filefunc64_def io{};
+    io.zopen64_file = StreamOpen;
+    io.zread_file = StreamRead<MemoryStream>;
+    io.zwrite_file = StreamWrite;
+    io.ztell64_file = StreamTell<MemoryStream>;
+    io.zseek64_file = StreamSeek<MemoryStream>;
+    io.zclose_file = StreamClose;
+    io.zerror_file = StreamError<MemoryStream>;
+    archive_ = unzOpen2_64(&stream_, &io);
+    if (!archive_) return false;
+    position_ = 0;
+    password_.assign(password.substr(0, password.find('\0')));
+    std::wstring current(MAX_PATH + 1, L'\0');
+    const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    current.resize(n < current.size() ? n : 0);
+    SetBaseDirectory(Utf16ToText(current));
+    return true;
+}
+
+ArchiveResult ArchiveReader::SetBaseDirectory(std::string_view directory) {
+    if (!IsOpen()) return ArchiveResult::kNotOpen;
+    // Kept whole even when over-long: a cut base would name another folder;
+    // extraction refuses the long paths instead.
+    baseDirectory_.assign(directory.substr(0, directory.find('\0')));
+    if (baseDirectory_.empty() || LastSeparator(baseDirectory_) != baseDirectory_.size() - 1)
+        baseDirectory_ += '\\';
+    return ArchiveResult::kDone;
+}
+
+int ArchiveReader::ItemCount() const {
+    if (!IsOpen()) return 0;
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(archive_, &global) != UNZ_OK) return 0;
+    return static_cast<int>(std::min<ZPOS64_T>(global.number_entry, 0x7FFFFFFF));
+}
+
+void ArchiveReader::Close() {
+    if (!IsOpen()) return;
+    unzClose(archive_);
+    archive_ = nullptr;
+    stream_ = MemoryStream{};
+    position_ = -1;
+    item_ = Item{};
+    password_.clear();
+    std::vector<std::uint8_t>().swap(transfer_);
+}
+
+bool ArchiveReader::MoveTo(int index) {
+    if (position_ < 0 || index < position_) {
+        position_ = -1;
+        if (unzGoToFirstFile(archive_) != UNZ_OK) return false;
+        position_ = 0;
+    }
+    while (position_ < index) {
+        if (unzGoToNextFile(archive_) != UNZ_OK) {
+            position_ = -1;
+            return false;
+        }
+        ++position_;
+    }
+    return true;
+}
+
+bool ArchiveReader::ReadCurrentItem(Item& item) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(archive_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+    // The whole stored name: a cut name could lose the part that keeps it inside the base.
+    std::string stored(info.size_filename + 1, '\0');
+    if (unzGetCurrentFileInfo64(archive_, &info, stored.data(), static_cast<uLong>(stored.size()), nullptr, 0,
+                                nullptr, 0) != UNZ_OK)
+        return false;
+    stored.resize(info.size_filename);
+
+    // Opening raw checks the local header against the central one and gives
+    // the local extra field and the data's position, without a password.
+    std::vector<std::uint8_t> extra;
+    {
+        OpenEntry entry(archive_);
+        if (!entry.Open(nullptr, 1)) return false;
+        const int size = unzGetLocalExtrafield(archive_, nullptr, 0);
+        if (size < 0) return false;
+        extra.resize(static_cast<std::size_t>(size));
+        if (size > 0 && unzGetLocalExtrafield(archive_, extra.data(), static_cast<unsigned>(size)) != size)
+            return false;
+        item.dataOffset = unzGetCurrentFileZStreamPos64(archive_);
+    }
+
+    item.name = CleanEntryName(stored);
+    item.attributes = EntryAttributes(info.version, info.external_fa);
+    const FILETIME dosTime = DosTimeToUtc(info.dosDate);
+    const UnixTimes unix = ReadUnixTimes(extra);
+    item.modification = unix.modification.value_or(dosTime);
+    item.access = unix.access.value_or(dosTime);
+    item.creation = unix.creation.value_or(dosTime);
+    item.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
+    item.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
+    item.method = info.compression_method;
+    item.flags = info.flag;
+    item.crc = info.crc;
+    item.dosDate = info.dosDate;
+    return info.compressed_size <= 0x7FFFFFFF && info.uncompressed_size <= 0x7FFFFFFF;
+}
+
+ArchiveResult ArchiveReader::LookUp(int index) {
+    if (index < 0 || index >= ItemCount()) return ArchiveResult::kBadIndex;
+    if (item_.index == index) return ArchiveResult::kDone;
+    item_ = Item{};
+    Item item;
+    if (!MoveTo(index) || !ReadCurrentItem(item)) return ArchiveResult::kCorrupt;
+    item.index = index;
+    item_ = std::move(item);
+    return ArchiveResult::kDone;
+}
+
+ArchiveItemInfo ArchiveReader::GetItemInfo(int index) {
+    if (!IsOpen() || LookUp(index) != ArchiveResult::kDone) return {};
+    ArchiveItemInfo info;
+    info.index = index;
+    info.name = item_.name;
+    info.attributes = item_.attributes;
+    info.lastAccessTime = UtcToLocal(item_.access);
+    info.creationTime = UtcToLocal(item_.creation);
+    info.modificationTime = UtcToLocal(item_.modification);
+    info.compressedSize = static_cast<std::int32_t>(item_.compressedSize);
+    info.uncompressedSize = static_cast<std::int32_t>(item_.uncompressedSize);
+    return info;
+}
+
+// Traditional encryption: the last of the 12 header bytes, decrypted, must
+// equal the CRC's top byte (or the DOS time's high byte when the sizes come
+// after the data).
+bool ArchiveReader::PasswordMatches() const {
+    if (item_.dataOffset > stream_.bytes.size() || stream_.bytes.size() - item_.dataOffset < 12) return false;
+    ZipCrypto crypto(password_);
+    std::uint8_t plain = 0;
+    for (std::size_t i = 0; i < 12; ++i) plain = crypto.Decrypt(stream_.bytes[item_.dataOffset + i]);
+    const std::uint8_t expected = (item_.flags & 8) ? static_cast<std::uint8_t>(item_.dosDate >> 8)
+                                                    : static_cast<std::uint8_t>(item_.crc >> 24);
+    return plain == expected;
+}
+
+// Creates the base directory (one level, when used) and then each level of
+// the directory part, outermost first. Failures show later, when the file
+// cannot be created.
+void ArchiveReader::MakeDirectory(std::string_view directoryPart, bool useBase) const {
+    const std::string prefix = useBase ? baseDirectory_ : std::string();
+    const auto create = [](const std::string& level) {
+        // Roots, drives and doubled separators are not levels of their own.
+        if (level.empty() || IsSeparator(level.back()) || level.back() == ':') return;
+        CreateDirectoryW(FilePathForCalls(level).c_str(), nullptr);
+    };
+    if (useBase) create(prefix.substr(0, prefix.size() - 1));
+    ForEachCharacter(directoryPart, [&](std::size_t i) {
+        if (IsSeparator(directoryPart[i])) create(prefix + std::string(directoryPart.substr(0, i)));
+        return true;
+    });
+    create(prefix + std::string(directoryPart));
+}
+
+ArchiveResult ArchiveReader::ExtractItem(int index, std::string_view target) {
+    if (!IsOpen()) return ArchiveResult::kNotOpen;
+    if (const ArchiveResult found = LookUp(index); found != ArchiveResult::kDone) return found;
+    target = target.substr(0, target.find('\0'));
+
+    const bool absolute = IsAbsoluteName(target);
+    if (!absolute && !StaysBelowBase(target)) return ArchiveResult::kCannotCreate;
+
+    if (item_.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if ((absolute ? 0 : baseDirectory_.size()) + target.size() > kMaxPath) return ArchiveResult::kCannotCreate;
+        MakeDirectory(target, !absolute);
+        return ArchiveResult::kDone;
+    }
+
+    const std::size_t cut = LastSeparator(target);
+    const std::string_view directoryPart = cut == std::string_view::npos ? std::string_view() : target.substr(0, cut + 1);
+    const std::string_view fileName = target.substr(directoryPart.size());
+    const std::string path = absolute ? std::string(target) : JoinTexts(baseDirectory_, target);
+    if (fileName.empty() || path.size() > kMaxPath) return ArchiveResult::kCannotCreate;
+    MakeDirectory(directoryPart, !absolute);
+    return ExtractFile(path);
+}
+
+ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
+    const std::wstring target = FilePathForCalls(path);
+
+    // An existing target must be replaceable before anything is unpacked:
+    // read-only, in use or a folder means 0x200 and it stays as it is.
+    const DWORD existing = GetFileAttributesW(target.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        if (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return ArchiveResult::kCannotCreate;
+        FileHandle probe(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!probe) return ArchiveResult::kCannotCreate;
+    }
+
+    const bool encrypted = item_.flags & 1;
+    if (encrypted && (password_.empty() || !PasswordMatches())) return ArchiveResult::kPasswordNeeded;
+    if (item_.method != 0 && item_.method != Z_DEFLATED) return ArchiveResult::kCorrupt;
+
+    OpenEntry entry(static_cast<unzFile>(archive_));
+    if (!entry.Open(nullptr, encrypted ? 1 : 0)) return ArchiveResult::kCorrupt;
+    std::optional<DecryptingInflater> decrypting;
+    if (encrypted) decrypting.emplace(static_cast<unzFile>(archive_), ZipCrypto(password_), item_.method == Z_DEFLATED);
+    const auto read = [&](std::uint8_t* out, unsigned size) {
+        return decrypting ? decrypting->Read(out, size) : unzReadCurrentFile(archive_, out, size);
+    };
+
+    // Written beside the target and moved over it only when complete, so a
+    // failure never leaves half a file nor loses the one it was to replace.
+    const DWORD attributes = item_.attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+    TemporaryFile temporary;
+    if (!temporary.Create(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) return ArchiveResult::kCannotCreate;
+
+    // The password check byte matches one wrong password in 256; damage
+    // after decryption is put down to the password.
+    const ArchiveResult damaged = encrypted ? ArchiveResult::kPasswordNeeded : ArchiveResult::kCorrupt;
+    if (transfer_.empty()) transfer_.resize(kTransferSize);
+    std::uint64_t total = 0;
+    for (;;) {
+        const int n = read(transfer_.data(), static_cast<unsigned>(transfer_.size()));
+        if (n < 0) return damaged;  // the close after a data error still says OK
+        if (n == 0) break;
+        DWORD written = 0;
+        if (!WriteFile(temporary.Handle(), transfer_.data(), static_cast<DWORD>(n), &written, nullptr) ||
+            written != static_cast<DWORD>(n))
+            return ArchiveResult::kWriteFailed;
+        total += static_cast<std::uint64_t>(n);
+    }
+    // An empty chunk before the end means the data was cut short.
+    const bool crcMatched = !decrypting || decrypting->Crc() == item_.crc;
+    if (total != item_.uncompressedSize || !entry.CloseChecked() || !crcMatched) return damaged;
+
+    SetFileTime(temporary.Handle(), &item_.creation, &item_.access, &item_.modification);
+    if (!temporary.MoveOver(target)) return ArchiveResult::kCannotCreate;
+    if (item_.attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(target.c_str(), item_.attributes & ~FILE_ATTRIBUTE_DIRECTORY);
+    return ArchiveResult::kDone;
+}
+
+}  // namespace varnel

@@ -1,0 +1,118 @@
+// Reads a ZIP archive that lies in memory and unpacks its items one at a time
+// below a base directory.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnel {
+
+enum class ArchiveResult : std::uint32_t {
+    kDone = 0,
+    kCannotCreate = 0x200,      // target not creatable (also: refused name, over-long path)
+    kWriteFailed = 0x400,
+    kPasswordNeeded = 0x1000,   // missing or wrong password
+    kBadIndex = 0x10000,
+    kNotOpen = 0x40000,
+    kCorrupt = 0x5000000,       // data cannot be inflated, cut short or fails its CRC
+};
+
+struct ArchiveItemInfo {
+    std::int32_t index = -1;          // -1: the lookup failed
+    std::string name;                 // cleaned, GBK
+    std::uint32_t attributes = 0;     // FILE_ATTRIBUTE_* bits
+    FILETIME lastAccessTime{};        // local time
+    FILETIME creationTime{};          // local time
+    FILETIME modificationTime{};      // local time
+    std::int32_t compressedSize = 0;
+    std::int32_t uncompressedSize = 0;
+};
+
+// --- Entry rules, kept apart from the archive so they can be checked alone.
+
+// The stored name with drive prefixes, leading separators and everything up
+// to a "\..\"-style step removed, as far as those rules reach.
+std::string CleanEntryName(std::string_view stored);
+
+// FILE_ATTRIBUTE_* bits from the version-made-by field and the external
+// attributes.
+std::uint32_t EntryAttributes(std::uint32_t versionMadeBy, std::uint32_t externalAttributes);
+
+// Modification, access and creation times (UTC file times) carried by a "UT"
+// block of a local extra field; a time the block does not carry is empty.
+struct UnixTimes {
+    std::optional<FILETIME> modification, access, creation;
+};
+UnixTimes ReadUnixTimes(std::span<const std::uint8_t> extraField);
+
+// True when a relative target name stays below the directory it is put
+// under: no ".." step (nor a dots-and-blanks step Windows would read as one),
+// no ":" (drives, alternate streams) and no device name such as CON or LPT1.
+bool StaysBelowBase(std::string_view relativeName);
+
+// True when the name begins with "\" or "/" or has ":" as its second byte.
+bool IsAbsoluteName(std::string_view name);
+
+// --- The reader.
+
+class ArchiveReader {
+public:
+    ArchiveReader();
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    // Reads the bytes in place: they must stay valid until Close. Closes an
+    // archive already open first. The base directory becomes the current
+    // directory.
+    bool OpenFromMemory(const void* data, std::size_t length, std::string_view password = {});
+    ArchiveResult SetBaseDirectory(std::string_view directory);
+    int ItemCount() const;
+    ArchiveItemInfo GetItemInfo(int index);
+    ArchiveResult ExtractItem(int index, std::string_view target);
+    void Close();
+
+    bool IsOpen() const { return archive_ != nullptr; }
+    const std::string& BaseDirectory() const { return baseDirectory_; }
+
+private:
+    // The I/O layer's view of the archive bytes.
+    struct MemoryStream {
+        std::span<const std::uint8_t> bytes;
+        std::size_t position = 0;
+        bool shortRead = false;
+    };
+
+    struct Item {
+        int index = -1;
+        std::string name;
+        std::uint32_t attributes = 0;
+        FILETIME creation{}, access{}, modification{};  // UTC
+        std::uint32_t compressedSize = 0, uncompressedSize = 0;
+        std::uint32_t method = 0, flags = 0, crc = 0, dosDate = 0;
+        std::uint64_t dataOffset = 0;
+    };
+
+    ArchiveResult LookUp(int index);
+    bool MoveTo(int index);
+    bool ReadCurrentItem(Item& item);
+    bool PasswordMatches() const;
+    ArchiveResult ExtractFile(const std::string& path);
+    void MakeDirectory(std::string_view directoryPart, bool useBase) const;
+
+    void* archive_ = nullptr;  // minizip's unzFile
+    MemoryStream stream_;
+    std::string password_;
+    std::string baseDirectory_;
+    int position_ = -1;        // minizip's current entry; -1 when unknown
+    Item item_;                // the item last looked up
+    std::vector<std::uint8_t> transfer_;
+};
+
+}  // namespace varnel
