@@ -144,3 +144,19 @@ TEST(InstallationProgress, QuotientFirstThenTruncated) {
     EXPECT_EQ(ProgressPosition(1, 1), 100);
     EXPECT_EQ(ProgressPosition(29, 100), 28);
 }
+
+TEST_F(WindowLogic, APayloadThatCannotBeOpenedStopsOnTheProgressPage) {
+    // This test program embeds no payload at all.
+    Recording::SetText(L"编辑框_安装位置", L"C:\\varnel_no_payload");
+    OnButtonClick(kQuick, nullptr);
+    EXPECT_EQ(Recording::Calls(),
+              "XWidget_Show(1,0)\nXWidget_Show(3,0)\nXWidget_Show(4,0)\nXWidget_Show(2,0)\nXWidget_Show(3,1)\n"
+              "XWnd_AdjustLayout(1000)\nXWnd_Redraw(1000,0)\n"
+              "XShapeText_SetText(15,创建文件夹：C:\\varnel_no_payload\\varnel)\n"
+              "XShapeText_SetText(15,打开文件：Varnel.ZIP)\n"
+              "XShapeText_SetText(15,安装失败：打开文件包失败,请点击下方按钮，下载绿色版。)\n");
+    EXPECT_EQ(GetFileAttributesA("C:\\varnel_no_payload\\varnel"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    RemoveDirectoryA("C:\\varnel_no_payload\\varnel");
+    RemoveDirectoryA("C:\\varnel_no_payload");
+    EXPECT_EQ(Program().installDirectory, "C:\\varnel_no_payload\\varnel");
+}
