@@ -1,0 +1,182 @@
+// Reading the package from memory, and the exports of the built XCGUI.dll
+// with good, damaged and missing input.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "resources.h"
+#include "test_support.h"
+#include "ui_library.h"
+#include "zip_memory.h"
+
+using xcgui::ReadZipEntry;
+using xcgui::WideToUtf8;
+using xcgui_test::MakeZip;
+
+TEST(ZipMemory, FindsEntriesByNameWhateverTheSeparatorOrCase) {
+    const std::string picture = WideToUtf8(L"img\\背景图（大）.png");
+    const auto zip = MakeZip({{"main.xml", "<windowUI/>"}, {picture, "PNG"}, {"Dir/Other.TXT", "x", false}});
+    struct Case {
+        const wchar_t* name;
+        const char* want;  // nullptr: not found
+    } cases[] = {
+        {L"main.xml", "<windowUI/>"}, {L"MAIN.XML", "<windowUI/>"},   {L"img\\背景图（大）.png", "PNG"},
+        {L"img/背景图（大）.png", "PNG"}, {L"dir\\other.txt", "x"}, {L"resource.res", nullptr},
+        {L"img", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto got = ReadZipEntry(zip.data(), zip.size(), c.name, L"");
+        if (!c.want) {
+            EXPECT_FALSE(got) << WideToUtf8(c.name);
+        } else {
+            ASSERT_TRUE(got) << WideToUtf8(c.name);
+            EXPECT_EQ(std::string(got->begin(), got->end()), c.want);
+        }
+    }
+}
+
+TEST(ZipMemory, DamagedArchivesAreRefused) {
+    std::string big(20000, 'a');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7919) % 26);
+    const auto zip = MakeZip({{"main.xml", big}});
+    ASSERT_TRUE(ReadZipEntry(zip.data(), zip.size(), L"main.xml", L""));
+
+    auto truncated = zip;
+    truncated.resize(zip.size() / 2);
+    auto corrupt = zip;  // flip bytes inside the deflated data
+    for (size_t i = 60; i < 200 && i < corrupt.size(); ++i) corrupt[i] ^= 0x5A;
+    auto noDirectory = zip;
+    noDirectory.resize(zip.size() - 10);
+    const std::vector<std::uint8_t> garbage(500, 0x42);
+    using Bytes = const std::vector<std::uint8_t>*;
+    for (Bytes bytes : {Bytes{&truncated}, Bytes{&corrupt}, Bytes{&noDirectory}, Bytes{&garbage}})
+        EXPECT_FALSE(ReadZipEntry(bytes->data(), bytes->size(), L"main.xml", L""));
+    EXPECT_FALSE(ReadZipEntry(nullptr, 100, L"main.xml", L""));
+    EXPECT_FALSE(ReadZipEntry(zip.data(), 0, L"main.xml", L""));
+}
+
+TEST(ZipMemory, TheBuiltPackageHoldsItsThreeDocuments) {
+    const auto package = xcgui_test::RealPackage();
+    ASSERT_FALSE(package.empty()) << "ui_package.zip not built";
+    for (const wchar_t* name : {L"main.xml", L"resource.res", L"img\\背景图（大）.png"})
+        EXPECT_TRUE(ReadZipEntry(package.data(), package.size(), name, L"")) << WideToUtf8(name);
+}
+
+// --- the DLL itself
+
+namespace {
+
+class Library : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dll = LoadLibraryW(L"XCGUI.dll"); }
+    template <typename F>
+    F* Get(const char* name) {
+        return reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+    }
+    void SetUp() override {
+        ASSERT_NE(dll, nullptr);
+        Get<xc::XInitXCGUI_t>("XInitXCGUI")(TRUE);
+        Get<xc::XC_EnableAutoRedrawUI_t>("XC_EnableAutoRedrawUI")(TRUE);
+    }
+    void TearDown() override { Get<xc::XExitXCGUI_t>("XExitXCGUI")(); }
+    int Load(const std::vector<std::uint8_t>& package) {
+        Get<xc::XC_LoadResourceZipMem_t>("XC_LoadResourceZipMem")(package.data(), static_cast<int>(package.size()),
+                                                                    L"resource.res", L"");
+        return Get<xc::XC_LoadLayoutZipMem_t>("XC_LoadLayoutZipMem")(package.data(), static_cast<int>(package.size()),
+                                                                     L"main.xml", L"", 0, nullptr);
+    }
+    int Find(const wchar_t* name) { return Get<xc::XC_GetObjectByName_t>("XC_GetObjectByName")(name); }
+    static inline HMODULE dll = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Library, LoadsTheRealPackageAndFindsItsElements) {
+    const auto package = xcgui_test::RealPackage();
+    EXPECT_TRUE(Get<xc::XC_LoadResourceZipMem_t>("XC_LoadResourceZipMem")(
+        package.data(), static_cast<int>(package.size()), L"resource.res", L""));
+    const int window = Get<xc::XC_LoadLayoutZipMem_t>("XC_LoadLayoutZipMem")(
+        package.data(), static_cast<int>(package.size()), L"main.xml", L"", 0, nullptr);
+    ASSERT_NE(window, 0);
+    EXPECT_NE(Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window), nullptr);
+    EXPECT_NE(Find(L"按钮_快速安装"), 0);
+    EXPECT_EQ(Find(L"不存在"), 0);
+    EXPECT_TRUE(Get<xc::XBtn_IsCheck_t>("XBtn_IsCheck")(Find(L"按钮_用户协议")));
+    EXPECT_FALSE(Get<xc::XBtn_IsCheck_t>("XBtn_IsCheck")(Find(L"标签_3")));  // not a button
+
+    const int edit = Find(L"编辑框_安装位置");
+    Get<xc::XEdit_SetText_t>("XEdit_SetText")(edit, L"C:\\游戏\\varnel");
+    EXPECT_STREQ(Get<xc::XEdit_GetText_Temp_t>("XEdit_GetText_Temp")(edit), L"C:\\游戏\\varnel");
+}
+
+TEST_F(Library, DamagedPackagesLoadNothing) {
+    const auto package = xcgui_test::RealPackage();
+    auto truncated = package;
+    truncated.resize(package.size() / 3);
+    const auto badXml = MakeZip({{"main.xml", "<head/><windowUI rect=\"0,0,1"}, {"resource.res", "<resources"}});
+    const auto empty = MakeZip({{"other.txt", "x"}});
+    using Bytes = const std::vector<std::uint8_t>*;
+    for (Bytes bytes : {Bytes{&truncated}, Bytes{&badXml}, Bytes{&empty}}) {
+        EXPECT_FALSE(Get<xc::XC_LoadResourceZipMem_t>("XC_LoadResourceZipMem")(
+            bytes->data(), static_cast<int>(bytes->size()), L"resource.res", L""));
+        EXPECT_EQ(Load(*bytes), 0);
+    }
+    EXPECT_EQ(Get<xc::XC_LoadLayoutZipMem_t>("XC_LoadLayoutZipMem")(nullptr, 10, L"main.xml", L"", 0, nullptr), 0);
+    EXPECT_EQ(Get<xc::XC_LoadLayoutZipMem_t>("XC_LoadLayoutZipMem")(package.data(), -5, L"main.xml", L"", 0, nullptr), 0);
+    EXPECT_EQ(Get<xc::XC_LoadLayoutZipMem_t>("XC_LoadLayoutZipMem")(package.data(), static_cast<int>(package.size()),
+                                                                    nullptr, nullptr, 0, nullptr), 0);
+}
+
+TEST_F(Library, NoneAndStaleHandlesDoNothing) {
+    const int window = Load(xcgui_test::RealPackage());
+    ASSERT_NE(window, 0);
+    const int label = Find(L"标签_3");
+    DestroyWindow(Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window));  // now every handle is stale
+    for (int h : {0, -1, 999999, window, label}) {
+        Get<xc::XWnd_EnableDragBorder_t>("XWnd_EnableDragBorder")(h, FALSE);
+        EXPECT_FALSE(Get<xc::XWnd_Show_t>("XWnd_Show")(h, TRUE));
+        EXPECT_FALSE(Get<xc::XEle_RegEventC1_t>("XEle_RegEventC1")(h, 34, reinterpret_cast<void*>(&DestroyWindow)));
+        EXPECT_EQ(Get<xc::XEdit_GetText_Temp_t>("XEdit_GetText_Temp")(h), nullptr);
+        Get<xc::XEdit_SetText_t>("XEdit_SetText")(h, L"x");
+        Get<xc::XShapeText_SetText_t>("XShapeText_SetText")(h, L"x");
+        Get<xc::XShapeText_SetText_t>("XShapeText_SetText")(h, nullptr);
+        Get<xc::XEle_Redraw_t>("XEle_Redraw")(h, TRUE);
+        Get<xc::XWidget_Show_t>("XWidget_Show")(h, FALSE);
+        Get<xc::XWnd_AdjustLayout_t>("XWnd_AdjustLayout")(h);
+        Get<xc::XWnd_Redraw_t>("XWnd_Redraw")(h, TRUE);
+        EXPECT_EQ(Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(h), nullptr);
+        EXPECT_FALSE(Get<xc::XBtn_IsCheck_t>("XBtn_IsCheck")(h));
+        Get<xc::XProgBar_SetPos_t>("XProgBar_SetPos")(h, 50);
+        EXPECT_EQ(Get<xc::XNotifyMsg_WindowPopupEx_t>("XNotifyMsg_WindowPopupEx")(h, 1, L"t", L"x", 0, 1, 1, 1, -1, -1), 0);
+    }
+    EXPECT_EQ(Find(L"标签_3"), 0);
+    EXPECT_EQ(Get<xc::XC_GetObjectByName_t>("XC_GetObjectByName")(nullptr), 0);
+    Get<xc::XRunXCGUI_t>("XRunXCGUI")();  // no window: returns at once
+}
+
+TEST_F(Library, TextConversionsUseTheAnsiCodePage) {
+    auto toWide = Get<xc::XC_AnsiToUnicode_t>("XC_AnsiToUnicode");
+    auto toAnsi = Get<xc::XC_wtoa_t>("XC_wtoa");
+    const char* gbk = "\xB0\xB2\xD7\xB0";  // 安装 in code page 936
+    ASSERT_EQ(GetACP(), 936u) << "tests run with LC_ALL=zh_CN.UTF-8";
+    EXPECT_EQ(toWide(gbk, -1, nullptr, 0), 3);
+    wchar_t out[3] = {1, 1, 1};
+    EXPECT_EQ(toWide(gbk, -1, out, 3), 3);
+    EXPECT_STREQ(out, L"安装");
+    EXPECT_EQ(toWide("", -1, nullptr, 0), 1);
+    EXPECT_EQ(toWide(nullptr, -1, nullptr, 0), 0);
+    EXPECT_STREQ(toAnsi(L"安装"), gbk);
+    EXPECT_STREQ(toAnsi(L""), "");
+    EXPECT_EQ(toAnsi(nullptr), nullptr);
+}
+
+TEST_F(Library, PopupsReturnAHandleAtOnce) {
+    const int window = Load(xcgui_test::RealPackage());
+    ASSERT_NE(window, 0);
+    auto popup = Get<xc::XNotifyMsg_WindowPopupEx_t>("XNotifyMsg_WindowPopupEx");
+    const int a = popup(window, 1, L"通知", L"一", 0, 1, 1, 1, -1, -1);
+    const int b = popup(window, 1, L"通知", L"二", 0, 9, 0, 0, 0, 0);  // unknown skin, odd sizes
+    EXPECT_NE(a, 0);
+    EXPECT_NE(b, 0);
+    EXPECT_NE(a, b);
+}

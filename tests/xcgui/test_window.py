@@ -1,0 +1,125 @@
+"""Window test of our XCGUI.dll: the real UI package drawn by xcgui_host.exe,
+clicked and typed into like a user would. Screenshots: $VARNEL_BUILD/screenshots/xcgui_*.png
+"""
+import time
+import unittest
+
+from harness import Program, count_near, near, pixel
+
+BLUE = (0x50, 0x8A, 0xFF)
+TEAL = (0x20, 0xD5, 0xB8)
+WHITE = (255, 255, 255)
+GREEN = (0x00, 0xCC, 0x65)
+TRACK = (0xD2, 0xD2, 0xD2)
+
+# Window-relative points of the installer layout (content 582 x 432).
+QUICK = (291, 318)          # 快速安装, 200 x 50 at (191, 293)
+AGREE_BOX = (28, 400)       # the agreement check box
+LINK = (530, 400)           # 自定义安装
+CLOSE = (556, 25)
+EDIT = (100, 336)           # page 2 edit box
+BROWSE = (519, 336)
+BACK = (410, 396)           # 返回
+POPUP_CARD = (421, 60)      # inside the first popup card, right of its text
+
+
+class XcguiWindow(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.app = Program("bin/xcgui_host.exe").start()
+        cls.win = cls.app.wait_window("Varnel安装", settle=1.0)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.app.kill()
+
+    def clicks(self, name):
+        return self.app.output().count("click " + name + "\n")
+
+    def test_1_start_page_looks_as_designed(self):
+        img = self.win.screenshot("xcgui_page1")
+        self.assertEqual(img.size, (582, 432))
+        self.assertTrue(near(pixel(img, 30, 120), BLUE, 6), pixel(img, 30, 120))
+        self.assertTrue(near(pixel(img, 211, 318), TEAL, 6), pixel(img, 211, 318))
+        self.assertGreater(count_near(img, (250, 303, 82, 30), WHITE, 30), 40, "white button text")
+        self.assertGreater(count_near(img, (15, 15, 160, 20), WHITE, 30), 40, "white title")
+        self.assertGreater(count_near(img, (200, 60, 182, 140), WHITE, 30), 400, "header texts")
+        self.assertGreater(count_near(img, (20, 388, 18, 25), TEAL, 40), 10, "ticked agreement box")
+        self.assertEqual(count_near(img, (480, 388, 82, 25), TEAL, 40), 0, "link not hovered yet")
+        self.assertTrue(near(pixel(img, 300, 420), WHITE, 2), "page background")
+
+    def test_2_link_turns_teal_under_the_mouse(self):
+        self.win.move(*LINK)
+        time.sleep(0.4)
+        img = self.win.screenshot("xcgui_link_hover")
+        self.assertGreater(count_near(img, (480, 388, 82, 25), TEAL, 40), 10)
+        self.win.move(300, 150)
+        time.sleep(0.3)
+
+    def test_3_keyboard_press_with_agreement_unticked_pops_up(self):
+        self.win.click(*AGREE_BOX)
+        self.app.wait_output("click 按钮_用户协议")
+        self.win.move(300, 150)
+        time.sleep(0.3)
+        img = self.win.screenshot("xcgui_unticked")
+        self.assertEqual(count_near(img, (20, 388, 18, 25), TEAL, 40), 0, "box unticked")
+
+        self.win.key("shift+Tab")  # from the clicked check box back to 快速安装
+        self.win.key("Return")
+        self.app.wait_output("agree 0")
+        self.assertEqual(self.clicks("按钮_快速安装"), 1)
+        time.sleep(0.3)
+        img = self.win.screenshot("xcgui_popup")
+        self.assertTrue(near(pixel(img, *POPUP_CARD), WHITE, 4), pixel(img, *POPUP_CARD))
+        self.assertGreater(count_near(img, (141, 10, 300, 70), (0x21, 0xB5, 0x73), 30), 30, "success icon")
+        time.sleep(4.0)  # closes by itself
+        img = self.win.screenshot("xcgui_popup_gone")
+        self.assertTrue(near(pixel(img, *POPUP_CARD), BLUE, 6), pixel(img, *POPUP_CARD))
+        self.win.click(*AGREE_BOX)  # ticked again
+
+    def test_4_custom_page_edit_and_back(self):
+        self.win.click(*LINK)
+        self.app.wait_output("click 按钮_自定义安装")
+        time.sleep(0.3)
+        img = self.win.screenshot("xcgui_page2")
+        self.assertTrue(near(pixel(img, 30, 200), BLUE, 6))
+        self.assertTrue(near(pixel(img, 470, 396), TEAL, 6), "立即安装 teal")
+        self.assertTrue(near(pixel(img, 372, 396), (0xEB, 0xEB, 0xEB), 6), "返回 light grey")
+
+        self.win.click(*BROWSE)  # four popups, one per skin
+        self.app.wait_output("click 按钮_浏览")
+        time.sleep(0.3)
+        img = self.win.screenshot("xcgui_popups_stacked")
+        for skin in [(0x21, 0xB5, 0x73), (0xF5, 0xA6, 0x23), (0x3D, 0x8B, 0xFF), (0xE5, 0x48, 0x4D)]:
+            self.assertGreater(count_near(img, (141, 0, 300, 432), skin, 20), 30, skin)
+
+        self.win.click(*EDIT)
+        self.win.key("End", "shift+Home", "BackSpace")
+        self.win.type("D:\\Games\\varnel")
+        time.sleep(0.3)
+        self.win.screenshot("xcgui_page2_typed")
+        self.win.click(*BACK)
+        out = self.app.wait_output("edit ")
+        self.assertIn("edit D:\\Games\\varnel\n", out)
+        time.sleep(0.5)
+        img = self.win.screenshot("xcgui_page1_edited")
+        self.assertTrue(near(pixel(img, 211, 318), TEAL, 6), "back on page 1")
+
+    def test_5_click_fires_once_and_shows_progress(self):
+        before = self.clicks("按钮_快速安装")
+        self.win.click(*QUICK)
+        self.app.wait_output("agree 1")
+        time.sleep(0.3)
+        self.assertEqual(self.clicks("按钮_快速安装"), before + 1)
+        img = self.win.screenshot("xcgui_page3")
+        self.assertTrue(near(pixel(img, 100, 371), GREEN, 6), pixel(img, 100, 371))
+        self.assertTrue(near(pixel(img, 500, 371), TRACK, 6), pixel(img, 500, 371))
+
+    def test_6_close_button_ends_the_loop(self):
+        self.win.click(*CLOSE)
+        self.assertEqual(self.app.wait_exit(), 0)
+        self.assertTrue(self.app.output().endswith("exit\n"), self.app.output())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

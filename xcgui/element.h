@@ -1,0 +1,102 @@
+// The element tree of a loaded layout. Every element kind shares this one
+// record; the kind modules (button.cpp, shape_text.cpp, ...) give it its
+// measure, paint and input behaviour.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry.h"
+#include "resources.h"
+#include "ui_library.h"
+
+namespace xcgui {
+
+enum class Kind { Window, Layout, Button, ShapeText, TextLink, Edit, ProgressBar };
+
+enum class ButtonType { Default, Check, Radio, Close };
+
+enum class Align { Unset, Start, Center, End };
+
+// layout.width / layout.height
+struct SizeSpec {
+    enum class Mode { FromRect, Pixels, Fill, Auto, Weight } mode = Mode::FromRect;
+    int value = 0;
+    bool operator==(const SizeSpec&) const = default;
+};
+
+struct Element {
+    Kind kind = Kind::Layout;
+    xc::Handle handle = 0;
+    std::wstring name;
+    int id = 0;
+    Element* parent = nullptr;
+    std::vector<std::unique_ptr<Element>> children;
+
+    // Designer's geometry and the layout attributes.
+    Rect designRect;
+    SizeSpec width, height;
+    Box margin, padding;
+    std::optional<bool> horizontal;
+    Align alignH = Align::Unset, alignV = Align::Unset, alignBaseline = Align::Unset;
+    bool floating = false;
+    bool shown = true;
+    bool enabled = true;
+
+    // Look.
+    Background background;
+    FontSpec font;
+    Argb textColour = 0xFF333333;
+    std::optional<Argb> textColourStay;
+    bool underlineLeave = false, underlineStay = false;
+    bool handCursor = false;
+    std::wstring text;
+
+    // Buttons.
+    ButtonType buttonType = ButtonType::Default;
+    bool checkStyle = false, closeStyle = false;
+    bool checked = false;
+    int bindId = 0;
+    std::vector<xc::ClickCallback> clickHandlers;
+
+    // Progress bar.
+    int position = 0;
+    Argb loadColour = 0xFF00CC65;
+
+    // Edit: the native text field, when the window exists.
+    HWND native = nullptr;
+
+    // Result of the layout, in window content coordinates (design units).
+    Rect rect;
+
+    bool Interactive() const { return kind == Kind::Button || kind == Kind::TextLink || kind == Kind::Edit; }
+};
+
+// The window's own attributes from its windowUI element.
+struct WindowSpec {
+    Size size{592, 442};
+    std::wstring caption;
+    bool centre = true;
+    int shadowSize = 0;
+    Argb shadowColour = 0xFF000000;
+    int shadowDepth = 255;
+};
+
+// True when the element and all its ancestors are shown.
+inline bool Visible(const Element& e) {
+    for (auto* p = &e; p; p = p->parent)
+        if (!p->shown) return false;
+    return true;
+}
+
+template <typename F>
+void ForEach(Element& e, F&& f) {
+    f(e);
+    for (auto& c : e.children) ForEach(*c, f);
+}
+
+}  // namespace xcgui

@@ -1,0 +1,295 @@
+// The exported functions. Every export tolerates handle 0, stale handles and
+// null texts: it does nothing and returns 0.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <type_traits>
+
+#include "kinds.h"
+#include "layout_parser.h"
+#include "library.h"
+#include "window.h"
+#include "zip_memory.h"
+
+using namespace xcgui;
+
+namespace {
+
+std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+std::wstring Text(const wchar_t* s) { return s ? std::wstring(s) : std::wstring(); }
+
+// Decodes a picture and copies it, so it no longer needs its stream.
+std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const std::vector<std::uint8_t>& bytes) {
+    IStream* stream = SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
+    if (!stream) return nullptr;
+    std::shared_ptr<Gdiplus::Bitmap> out;
+    {
+        Gdiplus::Bitmap decoded(stream);
+        if (decoded.GetLastStatus() == Gdiplus::Ok && decoded.GetWidth() > 0 && decoded.GetHeight() > 0) {
+            out = std::make_shared<Gdiplus::Bitmap>(decoded.GetWidth(), decoded.GetHeight(), PixelFormat32bppPARGB);
+            Gdiplus::Graphics g(out.get());
+            g.DrawImage(&decoded, 0, 0, decoded.GetWidth(), decoded.GetHeight());
+        }
+    }
+    stream->Release();
+    return out;
+}
+
+void SetText(Element& e, const std::wstring& text) {
+    if (e.text == text) return;
+    e.text = text;
+    if (Window* w = WindowHolding(e)) {
+        const bool autoSized = e.width.mode == SizeSpec::Mode::Auto || e.height.mode == SizeSpec::Mode::Auto;
+        w->Changed(e, autoSized);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int WINAPI XC_AnsiToUnicode(const char* text, int textLength, wchar_t* out, int outLength) {
+    if (!text || outLength < 0 || (outLength > 0 && !out)) return 0;
+    return MultiByteToWideChar(CP_ACP, 0, text, textLength, out, outLength);
+}
+
+const char* WINAPI XC_wtoa(const wchar_t* text) {
+    if (!text) return nullptr;
+    auto& out = Lib().tempAnsi;
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    out.assign(n > 0 ? n : 1, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
+    return out.c_str();
+}
+
+BOOL WINAPI XInitXCGUI(BOOL) { return EnsureGdiplus() ? TRUE : FALSE; }
+
+void WINAPI XC_EnableAutoDPI(BOOL enable) {
+    Lib().autoDpi = enable != FALSE;
+    if (enable) SetProcessDPIAware();
+}
+
+void WINAPI XC_EnableAutoRedrawUI(BOOL enable) { Lib().autoRedraw = enable != FALSE; }
+
+// The package is read from memory once; there is no file to watch.
+void WINAPI XC_EnableResMonitor(BOOL) {}
+
+BOOL WINAPI XC_LoadResourceZipMem(const void* data, int length, const wchar_t* fileName, const wchar_t* password) {
+    if (!data || length <= 0 || !fileName) return FALSE;
+    const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
+    if (!bytes) return FALSE;
+    auto res = ParseResources(AsText(*bytes));
+    if (!res) return FALSE;
+    bool complete = EnsureGdiplus();
+    for (auto& [name, image] : res->images) {
+        const auto picture = ReadZipEntry(data, static_cast<std::size_t>(length), image.file, Text(password));
+        if (picture && complete) image.bitmap = DecodeImage(*picture);
+        if (!image.bitmap) complete = false;  // drawn as nothing; the rest still loads
+    }
+    Lib().resources = std::move(*res);
+    return complete ? TRUE : FALSE;
+}
+
+xc::Handle WINAPI XC_LoadLayoutZipMem(const void* data, int length, const wchar_t* fileName, const wchar_t* password,
+                                      xc::Handle, HWND) {
+    if (!data || length <= 0 || !fileName || !EnsureGdiplus()) return 0;
+    const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
+    if (!bytes) return 0;
+    auto layout = ParseLayout(AsText(*bytes), Lib().resources);
+    if (!layout) return 0;
+
+    double scale = 1.0;
+    if (Lib().autoDpi) {
+        HDC screen = GetDC(nullptr);
+        scale = std::clamp(GetDeviceCaps(screen, LOGPIXELSY) / 96.0, 1.0, 4.0);
+        ReleaseDC(nullptr, screen);
+    }
+    auto window = std::make_unique<Window>(std::move(*layout), scale);
+    window->handle = NewHandle();
+    ForEach(window->Root(), [](Element& e) {
+        e.handle = NewHandle();
+        Lib().elements[e.handle] = &e;
+    });
+    Lib().windows[window->handle] = window.get();
+    if (!window->Create()) {
+        ForEach(window->Root(), [](Element& e) { Lib().elements.erase(e.handle); });
+        Lib().windows.erase(window->handle);
+        return 0;
+    }
+    const xc::Handle h = window->handle;
+    Lib().allWindows.push_back(std::move(window));
+    return h;
+}
+
+void WINAPI XWnd_EnableDragBorder(xc::Handle window, BOOL enable) {
+    if (Window* w = WindowOf(window)) w->dragBorder = enable != FALSE;
+}
+
+BOOL WINAPI XWnd_Show(xc::Handle window, BOOL show) {
+    Window* w = WindowOf(window);
+    if (!w) return FALSE;
+    w->Show(show != FALSE);
+    return TRUE;
+}
+
+void WINAPI XRunXCGUI() {
+    if (Lib().windows.empty()) return;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        bool done = false;
+        for (auto& [h, w] : Lib().windows)
+            if (w->PreTranslate(msg)) {
+                done = true;
+                break;
+            }
+        if (done) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void WINAPI XExitXCGUI() {
+    auto& lib = Lib();
+    const bool hadWindows = !lib.windows.empty();
+    for (auto& w : lib.allWindows) w->Destroy();
+    if (hadWindows) {
+        MSG msg;  // the quit that closing the last window posted
+        PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+    lib.allWindows.clear();
+    lib.windows.clear();
+    lib.elements.clear();
+    lib.resources = Resources{};
+    ReleaseEditFonts();
+    ShutdownGdiplus();
+}
+
+xc::Handle WINAPI XC_GetObjectByName(const wchar_t* name) {
+    if (!name || !*name) return 0;
+    for (auto it = Lib().windows.rbegin(); it != Lib().windows.rend(); ++it) {
+        xc::Handle found = 0;
+        ForEach(it->second->Root(), [&](Element& e) {
+            if (!found && e.name == name) found = e.handle;
+        });
+        if (found) return found;
+    }
+    return 0;
+}
+
+BOOL WINAPI XEle_RegEventC1(xc::Handle element, int eventType, void* callback) {
+    Element* e = ElementOf(element);
+    if (!e || !callback || eventType != xc::kEventButtonClick) return FALSE;
+    e->clickHandlers.push_back(reinterpret_cast<xc::ClickCallback>(callback));
+    return TRUE;
+}
+
+const wchar_t* WINAPI XEdit_GetText_Temp(xc::Handle edit) {
+    Element* e = ElementOf(edit);
+    if (!e || e->kind != Kind::Edit) return nullptr;
+    Lib().tempWide = EditControlText(*e);
+    return Lib().tempWide.c_str();
+}
+
+void WINAPI XEdit_SetText(xc::Handle edit, const wchar_t* text) {
+    Element* e = ElementOf(edit);
+    if (!e || e->kind != Kind::Edit) return;
+    SetEditControlText(*e, Text(text));
+}
+
+void WINAPI XShapeText_SetText(xc::Handle shapeText, const wchar_t* text) {
+    Element* e = ElementOf(shapeText);
+    if (!e || e->kind != Kind::ShapeText) return;
+    SetText(*e, Text(text));
+}
+
+void WINAPI XEle_Redraw(xc::Handle element, BOOL immediate) {
+    Element* e = ElementOf(element);
+    if (!e) return;
+    if (Window* w = WindowHolding(*e)) w->Redraw(e, immediate != FALSE);
+}
+
+void WINAPI XWidget_Show(xc::Handle widget, BOOL show) {
+    Element* e = ElementOf(widget);
+    if (!e || e->shown == (show != FALSE)) return;
+    e->shown = show != FALSE;
+    if (Window* w = WindowHolding(*e)) w->Changed(*e, true);
+}
+
+void WINAPI XWnd_AdjustLayout(xc::Handle window) {
+    Window* w = WindowOf(window);
+    if (!w) return;
+    w->Relayout();
+    w->Redraw(nullptr, false);
+}
+
+void WINAPI XWnd_Redraw(xc::Handle window, BOOL immediate) {
+    if (Window* w = WindowOf(window)) w->Redraw(nullptr, immediate != FALSE);
+}
+
+HWND WINAPI XWnd_GetHWND(xc::Handle window) {
+    Window* w = WindowOf(window);
+    return w ? w->Hwnd() : nullptr;
+}
+
+BOOL WINAPI XBtn_IsCheck(xc::Handle button) {
+    Element* e = ElementOf(button);
+    return e && e->kind == Kind::Button && e->checked ? TRUE : FALSE;
+}
+
+void WINAPI XProgBar_SetPos(xc::Handle progressBar, int position) {
+    Element* e = ElementOf(progressBar);
+    if (!e || e->kind != Kind::ProgressBar) return;
+    position = std::clamp(position, 0, 100);
+    if (e->position == position) return;
+    e->position = position;
+    if (Window* w = WindowHolding(*e)) w->Changed(*e, false);
+}
+
+xc::Handle WINAPI XNotifyMsg_WindowPopupEx(xc::Handle window, int, const wchar_t* title, const wchar_t* text,
+                                           xc::Handle, int skin, BOOL closeButton, BOOL autoClose, int width,
+                                           int height) {
+    Window* w = WindowOf(window);
+    if (!w) return 0;
+    Popup p;
+    p.title = Text(title);
+    p.text = Text(text);
+    p.skin = skin >= xc::kSkinSuccess && skin <= xc::kSkinError ? skin : xc::kSkinInfo;
+    p.closeButton = closeButton != FALSE;
+    p.autoClose = autoClose != FALSE;
+    p.width = width;
+    p.height = height;
+    return w->AddPopup(std::move(p));
+}
+
+}  // extern "C"
+
+// The exports keep the exact shapes the installer binds.
+static_assert(std::is_same_v<decltype(XC_AnsiToUnicode), xc::XC_AnsiToUnicode_t>);
+static_assert(std::is_same_v<decltype(XInitXCGUI), xc::XInitXCGUI_t>);
+static_assert(std::is_same_v<decltype(XC_EnableAutoDPI), xc::XC_EnableAutoDPI_t>);
+static_assert(std::is_same_v<decltype(XC_EnableAutoRedrawUI), xc::XC_EnableAutoRedrawUI_t>);
+static_assert(std::is_same_v<decltype(XC_EnableResMonitor), xc::XC_EnableResMonitor_t>);
+static_assert(std::is_same_v<decltype(XC_LoadResourceZipMem), xc::XC_LoadResourceZipMem_t>);
+static_assert(std::is_same_v<decltype(XC_LoadLayoutZipMem), xc::XC_LoadLayoutZipMem_t>);
+static_assert(std::is_same_v<decltype(XWnd_EnableDragBorder), xc::XWnd_EnableDragBorder_t>);
+static_assert(std::is_same_v<decltype(XWnd_Show), xc::XWnd_Show_t>);
+static_assert(std::is_same_v<decltype(XRunXCGUI), xc::XRunXCGUI_t>);
+static_assert(std::is_same_v<decltype(XExitXCGUI), xc::XExitXCGUI_t>);
+static_assert(std::is_same_v<decltype(XC_GetObjectByName), xc::XC_GetObjectByName_t>);
+static_assert(std::is_same_v<decltype(XEle_RegEventC1), xc::XEle_RegEventC1_t>);
+static_assert(std::is_same_v<decltype(XEdit_GetText_Temp), xc::XEdit_GetText_Temp_t>);
+static_assert(std::is_same_v<decltype(XC_wtoa), xc::XC_wtoa_t>);
+static_assert(std::is_same_v<decltype(XEdit_SetText), xc::XEdit_SetText_t>);
+static_assert(std::is_same_v<decltype(XShapeText_SetText), xc::XShapeText_SetText_t>);
+static_assert(std::is_same_v<decltype(XEle_Redraw), xc::XEle_Redraw_t>);
+static_assert(std::is_same_v<decltype(XWidget_Show), xc::XWidget_Show_t>);
+static_assert(std::is_same_v<decltype(XWnd_AdjustLayout), xc::XWnd_AdjustLayout_t>);
+static_assert(std::is_same_v<decltype(XWnd_Redraw), xc::XWnd_Redraw_t>);
+static_assert(std::is_same_v<decltype(XWnd_GetHWND), xc::XWnd_GetHWND_t>);
+static_assert(std::is_same_v<decltype(XBtn_IsCheck), xc::XBtn_IsCheck_t>);
+static_assert(std::is_same_v<decltype(XProgBar_SetPos), xc::XProgBar_SetPos_t>);
+static_assert(std::is_same_v<decltype(XNotifyMsg_WindowPopupEx), xc::XNotifyMsg_WindowPopupEx_t>);

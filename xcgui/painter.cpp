@@ -1,0 +1,226 @@
+#include "painter.h"
+
+#include <map>
+#include <memory>
+
+#include "kinds.h"
+
+namespace xcgui {
+
+namespace {
+
+ULONG_PTR g_gdiplusToken = 0;
+
+struct FontKey {
+    std::wstring face;
+    int size;
+    bool bold, underline;
+    auto operator<=>(const FontKey&) const = default;
+};
+
+// Fonts and the measuring surface live until GDI+ shuts down.
+struct Cache {
+    std::map<std::wstring, std::wstring> faces;
+    std::map<FontKey, std::unique_ptr<Gdiplus::Font>> fonts;
+    std::unique_ptr<Gdiplus::Bitmap> measureBitmap;
+    std::unique_ptr<Gdiplus::Graphics> measure;
+    std::unique_ptr<Gdiplus::StringFormat> format;
+};
+
+Cache& TheCache() {
+    static Cache cache;
+    return cache;
+}
+
+const Gdiplus::StringFormat& Format() {
+    auto& c = TheCache();
+    if (!c.format) {
+        c.format.reset(Gdiplus::StringFormat::GenericTypographic()->Clone());
+        c.format->SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+        c.format->SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    }
+    return *c.format;
+}
+
+Gdiplus::Font& FontFor(const FontSpec& spec, bool underline) {
+    auto& c = TheCache();
+    FontKey key{spec.face, spec.size, spec.bold, underline};
+    auto& slot = c.fonts[key];
+    if (!slot) {
+        const std::wstring face = ResolvedFace(spec.face);
+        int style = spec.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
+        if (underline) style |= Gdiplus::FontStyleUnderline;
+        slot = std::make_unique<Gdiplus::Font>(face.c_str(), FontPixels(spec.size), style, Gdiplus::UnitPixel);
+    }
+    return *slot;
+}
+
+Gdiplus::Color ToColor(Argb c) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(c)); }
+
+}  // namespace
+
+bool EnsureGdiplus() {
+    if (g_gdiplusToken) return true;
+    Gdiplus::GdiplusStartupInput input;
+    return Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr) == Gdiplus::Ok;
+}
+
+void ShutdownGdiplus() {
+    if (!g_gdiplusToken) return;
+    auto& c = TheCache();
+    c.fonts.clear();
+    c.faces.clear();
+    c.measure.reset();
+    c.measureBitmap.reset();
+    c.format.reset();
+    Gdiplus::GdiplusShutdown(g_gdiplusToken);
+    g_gdiplusToken = 0;
+}
+
+std::wstring ResolvedFace(const std::wstring& face) {
+    auto& faces = TheCache().faces;
+    if (auto it = faces.find(face); it != faces.end()) return it->second;
+    std::wstring chosen;
+    for (const wchar_t* candidate : {face.c_str(), L"WenQuanYi Micro Hei", L"Microsoft YaHei", L"SimSun", L"Tahoma"}) {
+        Gdiplus::FontFamily family(candidate);
+        if (family.IsAvailable()) {
+            chosen = candidate;
+            break;
+        }
+    }
+    if (chosen.empty()) {
+        WCHAR name[LF_FACESIZE] = L"";
+        Gdiplus::FontFamily::GenericSansSerif()->GetFamilyName(name);
+        chosen = name;
+    }
+    return faces[face] = chosen;
+}
+
+Size MeasureText(const std::wstring& text, const FontSpec& font) {
+    if (!EnsureGdiplus()) return {};
+    auto& c = TheCache();
+    if (!c.measure) {
+        c.measureBitmap = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppPARGB);
+        c.measure = std::make_unique<Gdiplus::Graphics>(c.measureBitmap.get());
+        c.measure->SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+    }
+    Gdiplus::Font& f = FontFor(font, false);
+    Gdiplus::RectF box;
+    const std::wstring probe = text.empty() ? L" " : text;
+    c.measure->MeasureString(probe.c_str(), static_cast<INT>(probe.size()), &f, Gdiplus::PointF(0, 0), &Format(),
+                             &box);
+    const int lineHeight = static_cast<int>(f.GetHeight(96.0f) + 0.99f);
+    return {text.empty() ? 0 : static_cast<int>(box.Width + 1.99f), lineHeight};
+}
+
+void DrawText(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box,
+              TextAlign align, bool underline) {
+    if (text.empty()) return;
+    Gdiplus::StringFormat format(&Format());
+    format.SetAlignment(align == TextAlign::Centre ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    Gdiplus::SolidBrush brush(ToColor(colour));
+    const Gdiplus::RectF r(static_cast<float>(box.x), static_cast<float>(box.y), static_cast<float>(box.w),
+                           static_cast<float>(box.h));
+    g.DrawString(text.c_str(), static_cast<INT>(text.size()), &FontFor(font, underline), r, &format, &brush);
+}
+
+void FillRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour) {
+    Gdiplus::SolidBrush brush(ToColor(colour));
+    if (radii == std::array<int, 4>{}) {
+        g.FillRectangle(&brush, r);
+        return;
+    }
+    Gdiplus::GraphicsPath path;
+    const float limit = std::min(r.Width, r.Height) / 2;
+    auto d = [&](int k) { return 2 * std::min(static_cast<float>(radii[k]), limit); };
+    const float right = r.X + r.Width, bottom = r.Y + r.Height;
+    if (d(0) > 0) path.AddArc(r.X, r.Y, d(0), d(0), 180, 90);
+    else path.AddLine(r.X, r.Y, r.X, r.Y);
+    if (d(1) > 0) path.AddArc(right - d(1), r.Y, d(1), d(1), 270, 90);
+    else path.AddLine(right, r.Y, right, r.Y);
+    if (d(2) > 0) path.AddArc(right - d(2), bottom - d(2), d(2), d(2), 0, 90);
+    else path.AddLine(right, bottom, right, bottom);
+    if (d(3) > 0) path.AddArc(r.X, bottom - d(3), d(3), d(3), 90, 90);
+    else path.AddLine(r.X, bottom, r.X, bottom);
+    path.CloseFigure();
+    g.FillPath(&brush, &path);
+}
+
+void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState state, const Rect& r,
+                     const Resources& res) {
+    const Gdiplus::RectF rf(static_cast<float>(r.x), static_cast<float>(r.y), static_cast<float>(r.w),
+                            static_cast<float>(r.h));
+    for (const Fill& fill : bk.For(state)) {
+        if (fill.kind == Fill::Kind::Colour) {
+            FillRounded(g, rf, fill.radii, fill.colour);
+        } else if (auto it = res.images.find(fill.image); it != res.images.end() && it->second.bitmap) {
+            Gdiplus::Bitmap& bmp = *it->second.bitmap;
+            // Stretch without the half-pixel fringe at the edges.
+            Gdiplus::ImageAttributes attrs;
+            attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+            const auto mode = g.GetInterpolationMode();
+            g.SetInterpolationMode(Gdiplus::InterpolationModeBilinear);
+            g.DrawImage(&bmp, rf, 0, 0, static_cast<float>(bmp.GetWidth()), static_cast<float>(bmp.GetHeight()),
+                        Gdiplus::UnitPixel, &attrs);
+            g.SetInterpolationMode(mode);
+        }
+    }
+}
+
+Size MeasureElement(const Element& e) {
+    switch (e.kind) {
+    case Kind::Button: return MeasureButton(e);
+    case Kind::ShapeText: return MeasureShapeText(e);
+    case Kind::TextLink: return MeasureTextLink(e);
+    default: return {e.designRect.w, e.designRect.h};
+    }
+}
+
+void PaintFocusCue(Gdiplus::Graphics& g, const Rect& r) {
+    Gdiplus::Pen pen(Gdiplus::Color(160, 0, 0, 0), 1.0f);
+    pen.SetDashStyle(Gdiplus::DashStyleDot);
+    g.DrawRectangle(&pen, static_cast<float>(r.x) + 1.5f, static_cast<float>(r.y) + 1.5f,
+                    static_cast<float>(r.w) - 3.0f, static_cast<float>(r.h) - 3.0f);
+}
+
+void PaintTree(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx) {
+    if (!e.shown || e.rect.w <= 0 || e.rect.h <= 0) return;
+    switch (e.kind) {
+    case Kind::Window:
+    case Kind::Layout: PaintBackground(g, e.background, VisualState::Leave, e.rect, ctx.resources); break;
+    case Kind::Button: PaintButton(g, e, ctx); break;
+    case Kind::ShapeText: PaintShapeText(g, e, ctx); break;
+    case Kind::TextLink: PaintTextLink(g, e, ctx); break;
+    case Kind::Edit: PaintEdit(g, e, ctx); break;
+    case Kind::ProgressBar: PaintProgressBar(g, e, ctx); break;
+    }
+    if (ctx.focusCues && &e == ctx.focus && e.kind != Kind::Edit) PaintFocusCue(g, e.rect);
+    for (const auto& c : e.children) PaintTree(g, *c, ctx);
+}
+
+}  // namespace xcgui
+
+namespace xcgui {
+
+int MeasureWrappedHeight(const std::wstring& text, const FontSpec& font, int width) {
+    if (text.empty() || !EnsureGdiplus()) return 0;
+    MeasureText(L" ", font);  // makes the measuring surface
+    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+    Gdiplus::RectF box;
+    TheCache().measure->MeasureString(text.c_str(), static_cast<INT>(text.size()), &FontFor(font, false),
+                                      Gdiplus::RectF(0, 0, static_cast<float>(width), 10000.0f), &format, &box);
+    return static_cast<int>(box.Height + 1.99f);
+}
+
+void DrawWrapped(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box) {
+    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    Gdiplus::SolidBrush brush(ToColor(colour));
+    g.DrawString(text.c_str(), static_cast<INT>(text.size()), &FontFor(font, false),
+                 Gdiplus::RectF(static_cast<float>(box.x), static_cast<float>(box.y), static_cast<float>(box.w),
+                                static_cast<float>(box.h)),
+                 &format, &brush);
+}
+
+}  // namespace xcgui

@@ -1,0 +1,67 @@
+// Drawing with GDI+: start-up, fonts (with a fallback face), text, and the
+// background fills. The element kinds draw themselves with these.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <string>
+
+#include "element.h"
+#include "resources.h"
+
+namespace xcgui {
+
+// Starts GDI+ once for the process; later calls do nothing.
+bool EnsureGdiplus();
+void ShutdownGdiplus();
+
+// The face that is drawn for a wanted one: itself when installed, else an
+// installed CJK face (GDI+ draws nothing at all for a missing face).
+std::wstring ResolvedFace(const std::wstring& face);
+
+// Pixel height of a font of the given point size at 96 DPI.
+inline float FontPixels(int points) { return static_cast<float>(points) * 96.0f / 72.0f; }
+
+Size MeasureText(const std::wstring& text, const FontSpec& font);
+
+enum class TextAlign { Left, Centre };
+
+void DrawText(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box,
+              TextAlign align, bool underline = false);
+
+void FillRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour);
+
+void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState state, const Rect& r,
+                     const Resources& res);
+
+// What the kinds need to know while drawing.
+struct PaintContext {
+    const Resources& resources;
+    const Element* hover = nullptr;
+    const Element* pressed = nullptr;
+    const Element* focus = nullptr;
+    bool focusCues = false;  // focus came from the keyboard
+    VisualState StateOf(const Element& e) const {
+        if (&e == pressed && &e == hover) return VisualState::Down;
+        if (&e == hover || (&e == pressed)) return VisualState::Stay;
+        return VisualState::Leave;
+    }
+};
+
+// Paints an element and its shown children.
+void PaintTree(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx);
+
+// Content size of an element for "auto".
+Size MeasureElement(const Element& e);
+
+}  // namespace xcgui
+
+namespace xcgui {
+
+// Wrapped text for the notification popups.
+int MeasureWrappedHeight(const std::wstring& text, const FontSpec& font, int width);
+void DrawWrapped(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box);
+
+}  // namespace xcgui

@@ -1,0 +1,540 @@
+#include "window.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "kinds.h"
+#include "layout.h"
+#include "library.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace xcgui {
+
+namespace {
+
+const wchar_t kContentClass[] = L"XCGUI_Window";
+const wchar_t kShadowClass[] = L"XCGUI_Shadow";
+
+HINSTANCE Module() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+void RegisterClasses() {
+    static bool done = false;
+    if (done) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = Module();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kShadowClass;
+    RegisterClassExW(&wc);
+    done = true;
+}
+
+int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
+
+bool IsClose(const Element& e) { return e.kind == Kind::Button && (e.buttonType == ButtonType::Close || e.closeStyle); }
+
+Element* Deepest(Element& e, int x, int y) {
+    if (!e.shown || !e.rect.Contains(x, y)) return nullptr;
+    for (auto it = e.children.rbegin(); it != e.children.rend(); ++it)
+        if (Element* hit = Deepest(**it, x, y)) return hit;
+    return &e;
+}
+
+}  // namespace
+
+Window::Window(ParsedLayout layout, double scale)
+    : spec_(std::move(layout.window)), root_(std::move(layout.root)), scale_(scale) {}
+
+Window::~Window() {
+    Destroy();
+    if (backDc_) {
+        SelectObject(backDc_, backOld_);
+        DeleteObject(backBitmap_);
+        DeleteDC(backDc_);
+    }
+}
+
+Size Window::ContentSize() const {
+    return {spec_.size.w - 2 * spec_.shadowSize, spec_.size.h - 2 * spec_.shadowSize};
+}
+
+bool Window::Create() {
+    RegisterClasses();
+    static bool contentRegistered = false;
+    if (!contentRegistered) {
+        WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = Module();
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kContentClass;
+        contentRegistered = RegisterClassExW(&wc) != 0;
+    }
+
+    const Size content = ContentSize();
+    const int fullW = Scaled(spec_.size.w, scale_), fullH = Scaled(spec_.size.h, scale_);
+    const int shadow = Scaled(spec_.shadowSize, scale_);
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int x = 0, y = 0;
+    if (spec_.centre) {
+        x = work.left + (work.right - work.left - fullW) / 2;
+        y = work.top + (work.bottom - work.top - fullH) / 2;
+    }
+
+    if (shadow > 0)
+        shadow_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                  kShadowClass, L"", WS_POPUP, x, y, fullW, fullH, nullptr, nullptr, Module(), nullptr);
+    // Owned by the shadow, the content always stays above it.
+    hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kContentClass, spec_.caption.c_str(),
+                            WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x + shadow, y + shadow,
+                            Scaled(content.w, scale_), Scaled(content.h, scale_), shadow_, nullptr, Module(), this);
+    if (!hwnd_) {
+        if (shadow_) DestroyWindow(shadow_);
+        shadow_ = nullptr;
+        return false;
+    }
+    ForEach(*root_, [&](Element& e) {
+        if (e.kind == Kind::Edit) CreateEditControl(hwnd_, e, scale_);
+    });
+    Relayout();
+    UpdateShadow();
+    return true;
+}
+
+void Window::UpdateShadow() {
+    if (!shadow_) return;
+    const int w = Scaled(spec_.size.w, scale_), h = Scaled(spec_.size.h, scale_);
+    const int s = Scaled(spec_.shadowSize, scale_);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bmp) {
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        return;
+    }
+    HGDIOBJ old = SelectObject(dc, bmp);
+    auto* px = static_cast<std::uint32_t*>(bits);
+    const Argb c = spec_.shadowColour;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int dx = std::max({s - x, x - (w - 1 - s), 0});
+            const int dy = std::max({s - y, y - (h - 1 - s), 0});
+            const int d = std::max(dx, dy);  // square corners
+            std::uint32_t value = 0;
+            if (d > 0) {
+                const double t = 1.0 - (d - 0.5) / s;
+                const int a = static_cast<int>(spec_.shadowDepth * 0.28 * t * t);
+                const auto pm = [&](int shift) { return (((c >> shift) & 0xFF) * a / 255) << shift; };
+                value = (static_cast<std::uint32_t>(a) << 24) | pm(16) | pm(8) | pm(0);
+            }
+            px[y * w + x] = value;
+        }
+    }
+    RECT wr;
+    GetWindowRect(shadow_, &wr);
+    POINT pos{wr.left, wr.top}, src{0, 0};
+    SIZE size{w, h};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(shadow_, screen, &pos, &size, dc, &src, 0, &blend, ULW_ALPHA);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+}
+
+void Window::Show(bool show) {
+    if (!hwnd_) return;
+    if (show) {
+        if (layoutDirty_) Relayout();
+        if (shadow_) ShowWindow(shadow_, SW_SHOWNOACTIVATE);
+        ShowWindow(hwnd_, SW_SHOW);
+        SetForegroundWindow(hwnd_);
+        UpdateWindow(hwnd_);
+    } else {
+        ShowWindow(hwnd_, SW_HIDE);
+        if (shadow_) ShowWindow(shadow_, SW_HIDE);
+    }
+}
+
+void Window::Destroy() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void Window::Relayout() {
+    LayoutWindow(*root_, ContentSize(), MeasureElement);
+    layoutDirty_ = false;
+    ForEach(*root_, [&](Element& e) {
+        if (e.kind == Kind::Edit) PlaceEditControl(e, scale_);
+    });
+    if (hover_ && !Visible(*hover_)) hover_ = nullptr;
+    if (pressed_ && !Visible(*pressed_)) pressed_ = nullptr;
+    if (focus_ && !Visible(*focus_)) {
+        focus_ = nullptr;
+        if (hwnd_ && GetFocus() != hwnd_ && IsChild(hwnd_, GetFocus())) SetFocus(hwnd_);
+    }
+    LayoutPopups(popups_, ContentSize());
+}
+
+void Window::Invalidate(const Rect& r) {
+    if (!hwnd_) return;
+    RECT rc{Scaled(r.x, scale_) - 1, Scaled(r.y, scale_) - 1, Scaled(r.Right(), scale_) + 1,
+            Scaled(r.Bottom(), scale_) + 1};
+    InvalidateRect(hwnd_, &rc, FALSE);
+}
+
+void Window::Changed(const Element& e, bool affectsLayout) {
+    if (!hwnd_) return;
+    if (!Lib().autoRedraw) {
+        if (affectsLayout) layoutDirty_ = true;
+        return;
+    }
+    if (affectsLayout) {
+        Relayout();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    } else {
+        Invalidate(e.rect);
+    }
+}
+
+void Window::Redraw(const Element* e, bool now) {
+    if (!hwnd_) return;
+    if (e) Invalidate(e->rect);
+    else InvalidateRect(hwnd_, nullptr, FALSE);
+    if (now) UpdateWindow(hwnd_);
+}
+
+xc::Handle Window::AddPopup(Popup popup) {
+    if (!hwnd_) return 0;
+    popup.handle = NewHandle();
+    const xc::Handle h = popup.handle;
+    if (popup.autoClose) SetTimer(hwnd_, static_cast<UINT_PTR>(h), kPopupLifetimeMs, nullptr);
+    popups_.push_back(std::move(popup));
+    LayoutPopups(popups_, ContentSize());
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    return h;
+}
+
+void Window::RemovePopup(xc::Handle h) {
+    KillTimer(hwnd_, static_cast<UINT_PTR>(h));
+    std::erase_if(popups_, [h](const Popup& p) { return p.handle == h; });
+    if (popupHot_ == h) popupHot_ = 0;
+    LayoutPopups(popups_, ContentSize());
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+POINT Window::Design(LPARAM lp) const {
+    return {static_cast<LONG>(std::floor(GET_X_LPARAM(lp) / scale_)),
+            static_cast<LONG>(std::floor(GET_Y_LPARAM(lp) / scale_))};
+}
+
+Element* Window::HitTest(int x, int y) {
+    for (Element* e = Deepest(*root_, x, y); e; e = e->parent)
+        if (e->Interactive()) return e->enabled ? e : nullptr;
+    return nullptr;
+}
+
+Popup* Window::PopupAt(int x, int y) {
+    for (auto it = popups_.rbegin(); it != popups_.rend(); ++it)
+        if (it->rect.Contains(x, y)) return &*it;
+    return nullptr;
+}
+
+void Window::SetHover(Element* e) {
+    if (e == hover_) return;
+    if (hover_) Invalidate(hover_->rect);
+    hover_ = e;
+    if (hover_) Invalidate(hover_->rect);
+}
+
+void Window::FocusElement(Element* e, bool cues) {
+    if (focus_) Invalidate(focus_->rect);
+    focus_ = e;
+    focusCues_ = cues;
+    if (!e) return;
+    Invalidate(e->rect);
+    if (e->kind == Kind::Edit && e->native) {
+        SetFocus(e->native);
+        if (cues) SendMessageW(e->native, EM_SETSEL, 0, -1);
+    } else if (GetFocus() != hwnd_) {
+        SetFocus(hwnd_);
+    }
+}
+
+void Window::MoveFocus(bool backwards) {
+    std::vector<Element*> order;
+    ForEach(*root_, [&](Element& e) {
+        if (e.Interactive() && e.enabled && !IsClose(e) && Visible(e) && e.rect.w > 0 && e.rect.h > 0)
+            order.push_back(&e);
+    });
+    if (order.empty()) return;
+    auto it = std::find(order.begin(), order.end(), focus_);
+    std::size_t next = 0;
+    if (it == order.end()) next = backwards ? order.size() - 1 : 0;
+    else {
+        const std::size_t at = static_cast<std::size_t>(it - order.begin());
+        next = backwards ? (at + order.size() - 1) % order.size() : (at + 1) % order.size();
+    }
+    FocusElement(order[next], true);
+}
+
+// A click (or Enter/Space) on an element: the button's own behaviour, then
+// the registered click handlers, then the close button's closing.
+void Window::Activate(Element& e) {
+    if (!e.enabled || !Visible(e)) return;
+    const xc::Handle h = e.handle;
+    if (e.kind == Kind::Button) {
+        if (e.buttonType == ButtonType::Check) e.checked = !e.checked;
+        else if (e.buttonType == ButtonType::Radio && !e.checked) {
+            if (e.parent)
+                for (auto& sibling : e.parent->children)
+                    if (sibling->kind == Kind::Button && sibling->buttonType == ButtonType::Radio &&
+                        sibling->checked) {
+                        sibling->checked = false;
+                        Invalidate(sibling->rect);
+                    }
+            e.checked = true;
+        }
+        Invalidate(e.rect);
+    }
+    const auto handlers = e.clickHandlers;  // a handler may register more
+    const bool close = IsClose(e);
+    BOOL handled = FALSE;
+    for (auto handler : handlers) {
+        handler(h, &handled);
+        if (handled || ElementOf(h) != &e) break;  // stop when handled or the window went away
+    }
+    if (close && !handled && ElementOf(h) == &e) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+bool Window::PreTranslate(const MSG& msg) {
+    if (!hwnd_ || msg.message != WM_KEYDOWN) return false;
+    if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+    switch (msg.wParam) {
+    case VK_TAB: MoveFocus(GetKeyState(VK_SHIFT) < 0); return true;
+    case VK_RETURN:
+    case VK_SPACE:
+        if (msg.hwnd != hwnd_) return msg.wParam == VK_RETURN;  // Space types in the edit box
+        if (focus_ && focus_->kind != Kind::Edit) Activate(*focus_);
+        return true;
+    case VK_ESCAPE: {
+        Element* close = nullptr;
+        ForEach(*root_, [&](Element& e) {
+            if (!close && IsClose(e) && Visible(e)) close = &e;
+        });
+        if (close) Activate(*close);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+void Window::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    if (layoutDirty_) Relayout();
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const Size size{client.right, client.bottom};
+    if (!backDc_ || size != backSize_) {
+        if (backDc_) {
+            SelectObject(backDc_, backOld_);
+            DeleteObject(backBitmap_);
+            DeleteDC(backDc_);
+        }
+        backDc_ = CreateCompatibleDC(dc);
+        backBitmap_ = CreateCompatibleBitmap(dc, std::max(1, size.w), std::max(1, size.h));
+        backOld_ = SelectObject(backDc_, backBitmap_);
+        backSize_ = size;
+    }
+    {
+        Gdiplus::Graphics g(backDc_);
+        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        g.Clear(Gdiplus::Color(255, 255, 255, 255));
+        g.ScaleTransform(static_cast<float>(scale_), static_cast<float>(scale_));
+        PaintContext ctx{Lib().resources, hover_, pressed_, focus_, focusCues_};
+        PaintTree(g, *root_, ctx);
+        for (const Popup& p : popups_) PaintPopup(g, p, p.handle == popupHot_);
+    }
+    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
+           backDc_, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+    EndPaint(hwnd_, &ps);
+}
+
+void Window::OnDestroyed() {
+    for (const Popup& p : popups_) KillTimer(hwnd_, static_cast<UINT_PTR>(p.handle));
+    popups_.clear();
+    if (shadow_) DestroyWindow(shadow_);
+    shadow_ = nullptr;
+    hwnd_ = nullptr;
+    ForEach(*root_, [](Element& e) {
+        Lib().elements.erase(e.handle);
+        e.native = nullptr;
+    });
+    hover_ = pressed_ = focus_ = nullptr;
+    Lib().windows.erase(handle);
+    if (Lib().windows.empty()) PostQuitMessage(0);
+}
+
+LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->hwnd_ = hwnd;
+    }
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self || self->hwnd_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
+    return self->Handle(msg, wp, lp);
+}
+
+LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: Paint(); return 0;
+    case WM_NCHITTEST: {
+        // Empty parts of the window drag it, as a caption would.
+        POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        ScreenToClient(hwnd_, &pt);
+        const int x = static_cast<int>(pt.x / scale_), y = static_cast<int>(pt.y / scale_);
+        if (!PopupAt(x, y) && !HitTest(x, y) && !GetCapture()) return HTCAPTION;
+        return HTCLIENT;
+    }
+    case WM_MOUSEMOVE: {
+        const POINT p = Design(lp);
+        if (!tracking_) {
+            TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, hwnd_, 0};
+            tracking_ = TrackMouseEvent(&tme) != FALSE;
+        }
+        Popup* popup = PopupAt(p.x, p.y);
+        const xc::Handle hot = popup && popup->closeButton && popup->CloseRect().Contains(p.x, p.y) ? popup->handle : 0;
+        if (hot != popupHot_) {
+            popupHot_ = hot;
+            InvalidateRect(hwnd_, nullptr, FALSE);
+        }
+        SetHover(popup ? nullptr : HitTest(p.x, p.y));
+        return 0;
+    }
+    case WM_MOUSELEAVE:
+        tracking_ = false;
+        SetHover(nullptr);
+        if (popupHot_) {
+            popupHot_ = 0;
+            InvalidateRect(hwnd_, nullptr, FALSE);
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lp) == HTCLIENT && hover_ && hover_->handCursor) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        const POINT p = Design(lp);
+        if (Popup* popup = PopupAt(p.x, p.y)) {
+            popupPressed_ = popup->closeButton && popup->CloseRect().Contains(p.x, p.y) ? popup->handle : 0;
+            SetCapture(hwnd_);
+            return 0;
+        }
+        pressed_ = HitTest(p.x, p.y);
+        if (pressed_) {
+            SetCapture(hwnd_);
+            FocusElement(pressed_, false);
+            Invalidate(pressed_->rect);
+        } else {
+            FocusElement(nullptr, false);
+            SetFocus(hwnd_);
+        }
+        return 0;
+    }
+    case WM_LBUTTONUP: {
+        const POINT p = Design(lp);
+        Element* target = pressed_;
+        pressed_ = nullptr;  // before the release, which reports a capture change
+        if (GetCapture() == hwnd_) ReleaseCapture();
+        if (popupPressed_) {
+            const xc::Handle h = popupPressed_;
+            popupPressed_ = 0;
+            for (const Popup& popup : popups_)
+                if (popup.handle == h && popup.CloseRect().Contains(p.x, p.y)) {
+                    RemovePopup(h);
+                    break;
+                }
+            return 0;
+        }
+        if (target) {
+            Invalidate(target->rect);
+            if (!PopupAt(p.x, p.y) && HitTest(p.x, p.y) == target) Activate(*target);
+        }
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        if (pressed_) Invalidate(pressed_->rect);
+        pressed_ = nullptr;
+        return 0;
+    case WM_KEYDOWN: {
+        MSG m{};
+        m.hwnd = hwnd_;
+        m.message = msg;
+        m.wParam = wp;
+        m.lParam = lp;
+        if (PreTranslate(m)) return 0;
+        break;
+    }
+    case WM_TIMER: RemovePopup(static_cast<xc::Handle>(wp)); return 0;
+    case WM_COMMAND:
+        if (HIWORD(wp) == EN_SETFOCUS || HIWORD(wp) == EN_KILLFOCUS) {
+            ForEach(*root_, [&](Element& e) {
+                if (e.native != reinterpret_cast<HWND>(lp)) return;
+                if (HIWORD(wp) == EN_SETFOCUS && focus_ != &e) {
+                    if (focus_) Invalidate(focus_->rect);
+                    focus_ = &e;
+                } else if (HIWORD(wp) == EN_KILLFOCUS && focus_ == &e) {
+                    focus_ = nullptr;
+                }
+                Invalidate(e.rect);
+            });
+        }
+        return 0;
+    case WM_CTLCOLOREDIT: {
+        SetTextColor(reinterpret_cast<HDC>(wp), RGB(0x33, 0x33, 0x33));
+        SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    }
+    case WM_WINDOWPOSCHANGED:
+        if (shadow_) {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+            if (!(pos->flags & SWP_NOMOVE)) {
+                const int s = Scaled(spec_.shadowSize, scale_);
+                SetWindowPos(shadow_, nullptr, pos->x - s, pos->y - s, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        }
+        break;
+    case WM_CLOSE: DestroyWindow(hwnd_); return 0;
+    case WM_NCDESTROY: {
+        LRESULT r = DefWindowProcW(hwnd_, msg, wp, lp);
+        OnDestroyed();
+        return r;
+    }
+    default: break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+}  // namespace xcgui

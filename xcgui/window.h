@@ -1,0 +1,79 @@
+// A layout window on screen: the content window (the drawn layout and its
+// native edit controls) and, behind it, a layered window with the shadow.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "layout_parser.h"
+#include "notify.h"
+
+namespace xcgui {
+
+class Window {
+public:
+    Window(ParsedLayout layout, double scale);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    bool Create();
+    void Show(bool show);
+    void Destroy();
+    bool Alive() const { return hwnd_ != nullptr; }
+    HWND Hwnd() const { return hwnd_; }
+    Element& Root() { return *root_; }
+    const WindowSpec& Spec() const { return spec_; }
+    Size ContentSize() const;
+
+    void Relayout();
+    // An element's text, state or visibility changed.
+    void Changed(const Element& e, bool affectsLayout);
+    void Redraw(const Element* e, bool now);
+    xc::Handle AddPopup(Popup popup);
+
+    // Keys for the dialog behaviour, before the message is dispatched.
+    bool PreTranslate(const MSG& msg);
+
+    xc::Handle handle = 0;
+    bool dragBorder = true;
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void Paint();
+    void UpdateShadow();
+    Element* HitTest(int x, int y);
+    Popup* PopupAt(int x, int y);
+    void SetHover(Element* e);
+    void Activate(Element& e);
+    void MoveFocus(bool backwards);
+    void FocusElement(Element* e, bool cues);
+    void RemovePopup(xc::Handle h);
+    void Invalidate(const Rect& r);
+    POINT Design(LPARAM lp) const;
+    void OnDestroyed();
+
+    WindowSpec spec_;
+    std::unique_ptr<Element> root_;
+    double scale_;
+    HWND hwnd_ = nullptr;
+    HWND shadow_ = nullptr;
+    bool layoutDirty_ = true;
+    Element* hover_ = nullptr;
+    Element* pressed_ = nullptr;
+    Element* focus_ = nullptr;
+    bool focusCues_ = false;
+    bool tracking_ = false;
+    std::vector<Popup> popups_;
+    xc::Handle popupPressed_ = 0;
+    xc::Handle popupHot_ = 0;
+    HDC backDc_ = nullptr;
+    HBITMAP backBitmap_ = nullptr;
+    HGDIOBJ backOld_ = nullptr;
+    Size backSize_;
+};
+
+}  // namespace xcgui
