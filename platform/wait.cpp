@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -69,7 +70,7 @@ void WaitPumpingMessagesUntil(std::uint64_t deadlineTick) {
         const std::uint64_t now = GetTickCount64();
         if (now >= deadlineTick) return;
         const DWORD timeout = static_cast<DWORD>(std::min<std::uint64_t>(deadlineTick - now, INFINITE - 1));
-        const DWORD result = MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout, kWakeMask);
+        const DWORD result = ext::MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout, kWakeMask);
         if (result == WAIT_FAILED) {
             // Nothing left to wait on that works: sleep out the rest.
             Sleep(timeout);

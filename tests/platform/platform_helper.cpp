@@ -4,14 +4,18 @@
 //   sleep <ms>           leaves the marker, then sleeps (a running copy)
 //   launch <directory>   LaunchApplication with that install directory
 //   pick <output file>   PickFolder over a window of its own; writes the bytes
+//   bench-wait           prints how long WaitPumpingMessages really waits
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "install/launch.h"
 #include "platform/folder_picker.h"
+#include "platform/wait.h"
 #include "startup/program.h"
 
 namespace {
@@ -37,6 +41,57 @@ int Pick(const char* outputPath) {
     return 0;
 }
 
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double ProcessCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto value = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+}
+
+template <typename Wait>
+void Measure(const char* what, int repeats, Wait wait) {
+    std::vector<double> ms;
+    const double cpuBefore = ProcessCpuSeconds();
+    for (int i = 0; i < repeats; ++i) {
+        LARGE_INTEGER from, to;
+        QueryPerformanceCounter(&from);
+        wait();
+        QueryPerformanceCounter(&to);
+        ms.push_back(Seconds(from, to) * 1000.0);
+    }
+    double sum = 0, low = ms.front(), high = ms.front();
+    for (double m : ms) {
+        sum += m;
+        low = m < low ? m : low;
+        high = m > high ? m : high;
+    }
+    std::printf("%-44s n=%-4d mean %8.2f ms  min %8.2f  max %8.2f  cpu %6.1f ms\n", what, repeats, sum / repeats, low,
+                high, (ProcessCpuSeconds() - cpuBefore) * 1000.0 + 0.0);
+}
+
+int BenchWait() {
+    using varnel::WaitPumpingMessages;
+    Measure("WaitPumpingMessages(10)", 100, [] { WaitPumpingMessages(10); });
+    Measure("WaitPumpingMessages(1000)", 3, [] { WaitPumpingMessages(1000); });
+    Measure("WaitPumpingMessages(0)", 100, [] { WaitPumpingMessages(0); });
+    Measure("WaitPumpingMessages(-10)", 100, [] { WaitPumpingMessages(-10); });
+    Measure("WaitPumpingMessages(1, 1) (one second)", 1, [] { WaitPumpingMessages(1, 1); });
+    // A quit that stays in the queue must not make the wait spin.
+    PostQuitMessage(0);
+    Measure("WaitPumpingMessages(1000), WM_QUIT queued", 1, [] { WaitPumpingMessages(1000); });
+    Measure("fallback without timer, 10 ms", 50, [] { varnel::WaitPumpingMessagesUntil(GetTickCount64() + 10); });
+    Measure("fallback without timer, 1000 ms, WM_QUIT", 1,
+            [] { varnel::WaitPumpingMessagesUntil(GetTickCount64() + 1000); });
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,6 +106,7 @@ int main(int argc, char** argv) {
         OleUninitialize();
         return code;
     }
+    if (mode == "bench-wait") return BenchWait();
     LeaveMarker();
     if (mode == "sleep" && argc > 2) Sleep(static_cast<DWORD>(std::atol(argv[2])));
     return 0;
