@@ -89,10 +89,4 @@ TEST(RunFileDialog, OddFilterShowsNothingAndReturnsZero) {
     EXPECT_TRUE(paths.empty());
 }
 
-TEST(EncodingNames, SixInBoxOrder) {
-    const std::vector<std::wstring> expected = {L"自动检测", L"ANSI", L"UTF-16 LE",
-                                                L"UTF-16 BE", L"带有 BOM 的 UTF-8", L"UTF-8"};
-    EXPECT_EQ(EncodingNames(), expected);
-}
-
 }  // namespace

@@ -4,6 +4,7 @@
 //   sleep <ms>           leaves the marker, then sleeps (a running copy)
 //   launch <directory>   LaunchApplication with that install directory
 //   pick <output file>   PickFolder over a window of its own; writes the bytes
+//   version <output file> writes the OS version word the installer sees (hex)
 //   bench-wait           prints how long WaitPumpingMessages really waits
 #include <windows.h>
 #include <ole2.h>
@@ -107,6 +108,13 @@ int main(int argc, char** argv) {
         return code;
     }
     if (mode == "bench-wait") return BenchWait();
+    if (mode == "version" && argc > 2) {
+        FILE* out = std::fopen(argv[2], "wb");
+        if (out == nullptr) return 2;
+        std::fprintf(out, "%x", varnel::OsVersionWord());
+        std::fclose(out);
+        return 0;
+    }
     LeaveMarker();
     if (mode == "sleep" && argc > 2) Sleep(static_cast<DWORD>(std::atol(argv[2])));
     return 0;

@@ -239,3 +239,39 @@ TEST_F(LaunchTest, EndsWithZeroAlsoWhenTheStartFails) {
 }
 
 }  // namespace
+
+namespace {
+
+// Wine's per-program Windows version: a copy of the helper that believes it
+// runs on Windows XP (5.1) gets no folder dialog at all.
+TEST(PickFolder, NoDialogBeforeWindowsSix) {
+    TempDir temp;
+    const std::string name = "varnel_xp_probe.exe";
+    const std::string probe = temp / name;
+    ASSERT_TRUE(CopyFileA(HelperPath().c_str(), probe.c_str(), FALSE));
+    const std::string key = "Software\\Wine\\AppDefaults\\" + name;
+    HKEY appKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &appKey, nullptr), 0);
+    RegSetValueExA(appKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("winxp"), 6);
+    RegCloseKey(appKey);
+
+    auto run = [&](const std::string& arguments) {
+        PROCESS_INFORMATION info = Start(probe, arguments);
+        EXPECT_NE(info.hProcess, nullptr);
+        // A dialog would keep it open: it must end by itself.
+        const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
+        if (!ended) TerminateProcess(info.hProcess, 1);
+        DWORD code = 99;
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+        return ended ? code : 1000u;
+    };
+    EXPECT_EQ(run("version \"" + (temp / "version.txt") + "\""), 0u);
+    EXPECT_EQ(ReadAll(temp / "version.txt"), "501");
+    EXPECT_EQ(run("pick \"" + (temp / "picked.txt") + "\""), 0u);
+    EXPECT_EQ(ReadAll(temp / "picked.txt"), "");
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
+}  // namespace
