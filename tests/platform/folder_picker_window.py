@@ -37,16 +37,16 @@ def screenshot(name):
 
 
 class FolderPicker(unittest.TestCase):
-    def start_picker(self, result_name):
+    def start_picker(self, result_name, mode="pick", title=TITLE, extra=()):
         self.result = os.path.join(BUILD, result_name)
         if os.path.exists(self.result):
             os.remove(self.result)
         self.log = open(os.path.join(BUILD, result_name + ".log"), "wb")
-        self.process = subprocess.Popen(["wine", HELPER, "pick", "D:\\" + result_name],
+        self.process = subprocess.Popen(["wine", HELPER, mode, "D:\\" + result_name, *extra],
                                         stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log)
         self.addCleanup(self.stop_picker)
-        wid = find_window(TITLE)
-        self.assertIsNotNone(wid, "the folder dialog titled %s did not appear" % TITLE)
+        wid = find_window(title)
+        self.assertIsNotNone(wid, "the dialog titled %s did not appear" % title)
         time.sleep(1.0)  # let the dialog take the keyboard focus
         return wid
 
@@ -96,6 +96,32 @@ class FolderPicker(unittest.TestCase):
         self.start_picker("pick-cancel.bin")
         xdotool("key", "Escape")
         self.assertEqual(self.picked(), b"")
+
+    def general_dialog(self, mode, title, name):
+        folder = os.path.join(BUILD, "dialogstart")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "a.txt"), "w") as f:
+            f.write("a")
+        wid = self.start_picker("dialog-%s.txt" % mode, mode, title, ["D:\\dialogstart"])
+        screenshot("file-dialog-%s.png" % mode)
+        xdotool("mousemove", "--window", wid, "200", "10")
+        xdotool("type", "--delay", "40", name)  # relative: lands in the start folder
+        xdotool("key", "Return")
+        self.assertEqual(self.process.wait(timeout=60), 0)
+        with open(self.result, encoding="utf-8") as f:
+            return f.read().split("\n")
+
+    def test_open_dialog_with_start_folder_filters_and_encoding_box(self):
+        lines = self.general_dialog("open", "varnel open test", "a.txt")
+        self.assertEqual(lines[0], "1")
+        self.assertEqual(lines[1], "D:\\dialogstart\\a.txt")
+        self.assertEqual(lines[2], "3")  # the encoding chosen at the start
+
+    def test_save_dialog_returns_the_new_name(self):
+        lines = self.general_dialog("save", "varnel save test", "new.txt")
+        self.assertEqual(lines[0], "1")
+        self.assertEqual(lines[1], "D:\\dialogstart\\new.txt")
+        self.assertEqual(lines[2], "3")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,9 @@
 //   sleep <ms>           leaves the marker, then sleeps (a running copy)
 //   launch <directory>   LaunchApplication with that install directory
 //   pick <output file>   PickFolder over a window of its own; writes the bytes
+//   open|save <output file> <start folder>  RunFileDialog with the general
+//                        options (multi-select or save, filters, start folder,
+//                        encoding box); writes count, paths and encoding (UTF-8)
 //   version <output file> writes the OS version word the installer sees (hex)
 //   bench-wait           prints how long WaitPumpingMessages really waits
 #include <windows.h>
@@ -18,6 +21,7 @@
 #include "platform/folder_picker.h"
 #include "platform/wait.h"
 #include "startup/program.h"
+#include "startup/text.h"
 
 namespace {
 
@@ -39,6 +43,32 @@ int Pick(const char* outputPath) {
     WriteFile(file, picked.data(), static_cast<DWORD>(picked.size()), &written, nullptr);
     CloseHandle(file);
     DestroyWindow(owner);
+    return 0;
+}
+
+int GeneralDialog(bool save, const char* outputPath, const char* startFolder) {
+    varnel::FileDialogOptions options;
+    options.multiSelect = !save;
+    options.saveDialog = save;
+    options.filter = std::wstring(L"Text\0*.txt\0All\0*.*\0", 20);
+    options.filterIndex = 1;
+    options.title = save ? L"varnel save test" : L"varnel open test";
+    options.startFolder = varnel::TextToUtf16(startFolder, false);
+    options.encodingOption = (3 << 16) | 1;  // the box, UTF-16 BE chosen
+    std::vector<std::wstring> paths;
+    int encoding = -1;
+    const int count = varnel::RunFileDialog(options, paths, &encoding);
+    std::string text = std::to_string(count) + "\n";
+    for (const auto& path : paths) {
+        char utf8[1024] = {};
+        WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, utf8, sizeof(utf8), nullptr, nullptr);
+        text += std::string(utf8) + "\n";
+    }
+    text += std::to_string(encoding) + "\n";
+    FILE* out = std::fopen(outputPath, "wb");
+    if (out == nullptr) return 2;
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
     return 0;
 }
 
@@ -108,6 +138,12 @@ int main(int argc, char** argv) {
         return code;
     }
     if (mode == "bench-wait") return BenchWait();
+    if ((mode == "open" || mode == "save") && argc > 3) {
+        OleInitialize(nullptr);
+        const int code = GeneralDialog(mode == "save", argv[2], argv[3]);
+        OleUninitialize();
+        return code;
+    }
     if (mode == "version" && argc > 2) {
         FILE* out = std::fopen(argv[2], "wb");
         if (out == nullptr) return 2;
