@@ -1,0 +1,74 @@
+"""Start-up as a user sees it: the window, the deployed UI library, the
+ways the process ends."""
+import filecmp
+import os
+import time
+
+from common import InstallerTest, main
+from harness import count_near, near, pixel
+from installer import BLUE, BUILD, CLOSE, TEAL, page
+
+
+class StartupWindow(InstallerTest):
+    def test_first_page_shows_and_close_ends_with_zero(self):
+        app, win = self.start()
+        img = win.screenshot("startup-page1")
+        self.assertEqual(page(img), 1)
+        self.assertTrue(near(pixel(img, 60, 120), BLUE, 30), "header is blue")
+        self.assertTrue(near(pixel(img, 240, 318), TEAL, 30), "quick install button is teal")
+        # White header texts: title row, VARNEL, slogan, version.
+        for box in ((10, 12, 200, 28), (100, 55, 380, 45), (100, 105, 380, 45), (100, 155, 380, 45)):
+            self.assertGreater(count_near(img, box, (255, 255, 255), 20), 150, box)
+        win.click(*CLOSE)
+        self.assertEqual(app.wait_exit(), 0)
+
+    def test_ui_library_is_deployed_once_and_never_rewritten(self):
+        app, win = self.start("deploy")
+        folder = os.path.dirname(app.exe)
+        deployed = os.path.join(folder, "XCGUI.dll")
+        self.assertTrue(filecmp.cmp(deployed, os.path.join(BUILD, "bin", "XCGUI.dll"), shallow=False))
+        win.click(*CLOSE)
+        self.assertEqual(app.wait_exit(), 0)
+        os.utime(deployed, (1600000000, 1600000000))
+        again = self._restart(app)
+        again_win = again.wait_window("Varnel安装", timeout=40)
+        self.assertEqual(os.stat(deployed).st_mtime, 1600000000)
+        again_win.click(*CLOSE)
+        self.assertEqual(again.wait_exit(), 0)
+
+    def test_a_foreign_ui_library_is_replaced_before_use(self):
+        app = self._prepared("foreign")
+        with open(os.path.join(os.path.dirname(app.exe), "XCGUI.dll"), "wb") as f:
+            f.write(b"MZ not our library")
+        app.start()
+        win = app.wait_window("Varnel安装", timeout=40)
+        self.assertTrue(filecmp.cmp(os.path.join(os.path.dirname(app.exe), "XCGUI.dll"),
+                                    os.path.join(BUILD, "bin", "XCGUI.dll"), shallow=False))
+        win.click(*CLOSE)
+        self.assertEqual(app.wait_exit(), 0)
+
+    def test_a_folder_named_like_the_library_ends_with_the_error_box(self):
+        app = self._prepared("folder")
+        os.makedirs(os.path.join(os.path.dirname(app.exe), "XCGUI.dll"))
+        app.start()
+        box = app.wait_window("错误", timeout=40)
+        box.screenshot("startup-error-box")
+        self.answer(app, "错误", "Return")
+        self.assertEqual(app.wait_exit(), -1)
+
+    def _prepared(self, name):
+        from installer import fresh_installer
+        app = fresh_installer(name)
+        self.apps.append(app)
+        return app
+
+    def _restart(self, app):
+        from harness import Program
+        again = Program(app.exe, name=app.name + "-again")
+        self.apps.append(again)
+        time.sleep(0.5)
+        return again.start()
+
+
+if __name__ == "__main__":
+    main()
