@@ -1,0 +1,127 @@
+"""Whole installations as a user runs them, and every way a run ends."""
+import os
+import shutil
+import time
+
+from common import InstallerTest, main
+from harness import Program
+from installer import (BUILD, CLOSE, CUSTOM_INSTALL, INSTALL_NOW, LAUNCH, LINK, QUICK_INSTALL, RECORD, SHORTCUT,
+                       TITLE, installed_exactly, page, replace_edit_text, unix_path, varnel_processes, wait_page)
+
+
+def record_text():
+    with open(RECORD, "rb") as f:
+        return f.read().decode("gbk")
+
+
+class InstallRun(InstallerTest):
+    extra_folders = ("D:\\wt_record", "D:\\my_games", "C:\\varnel")
+
+    def test_quick_install_with_defaults_then_launch(self):
+        app, win = self.start()
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 3, name="run-progress")
+        wait_page(win, 4, timeout=30, name="run-finish")
+        folder = unix_path("D:\\varnel")
+        self.assertTrue(installed_exactly(folder))
+        self.assertEqual(record_text(), "D:\\varnel")
+        self.assertTrue(os.path.isfile(LINK))
+        with open(LINK, "rb") as f:
+            self.assertIn("D:\\varnel\\varnel.exe".encode("utf-16-le"), f.read())
+        win.click(*LAUNCH)
+        self.assertEqual(app.wait_exit(), 0)
+        end = time.time() + 15
+        while not varnel_processes() and time.time() < end:
+            time.sleep(0.2)
+        self.assertTrue(varnel_processes(), "varnel.exe runs after the launch button")
+
+    def test_the_recorded_folder_is_proposed_next_time(self):
+        app, win = self.start("record-first")
+        win.click(*CUSTOM_INSTALL)
+        wait_page(win, 2)
+        replace_edit_text(win, "D:\\wt_record")
+        win.click(*INSTALL_NOW)
+        wait_page(win, 4, timeout=30)
+        self.assertEqual(record_text(), "D:\\wt_record\\varnel")
+        win.click(*CLOSE)
+        self.assertEqual(app.wait_exit(), 0)
+        shutil.rmtree(unix_path("D:\\wt_record"))
+        second, win = self.start("record-second")
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 4, timeout=30)
+        self.assertTrue(installed_exactly(unix_path("D:\\wt_record\\varnel")))
+        self.assertFalse(os.path.exists(unix_path("D:\\varnel")))
+
+    def test_underscore_passes_and_a_root_becomes_its_varnel_folder(self):
+        for location, expected in (("D:\\my_games", "D:\\my_games\\varnel"), ("C:\\", "C:\\varnel")):
+            app, win = self.start("place-" + expected[3:].replace("\\", "-"))
+            win.click(*CUSTOM_INSTALL)
+            wait_page(win, 2)
+            replace_edit_text(win, location)
+            win.click(*INSTALL_NOW)
+            wait_page(win, 4, timeout=30)
+            self.assertTrue(installed_exactly(unix_path(expected)), expected)
+            self.assertEqual(record_text(), expected)
+            win.click(*CLOSE)
+            self.assertEqual(app.wait_exit(), 0)
+
+    def test_without_the_shortcut_box_only_the_record_is_written(self):
+        app, win = self.start()
+        win.click(*CUSTOM_INSTALL)
+        wait_page(win, 2)
+        win.click(*SHORTCUT)
+        win.click(*INSTALL_NOW)
+        wait_page(win, 4, timeout=30)
+        self.assertFalse(os.path.exists(LINK))
+        self.assertEqual(record_text(), "D:\\varnel")
+
+    def _start_running_copy(self):
+        folder = os.path.join(BUILD, "wt", "running")
+        os.makedirs(folder, exist_ok=True)
+        shutil.copy(os.path.join(BUILD, "payload", "varnel.exe"), folder)
+        running = Program(os.path.join(folder, "varnel.exe"), name="running-varnel")
+        self.apps.append(running)
+        running.start()
+        running.wait_window("Varnel", timeout=30)
+        self.assertTrue(varnel_processes())
+        return running
+
+    def test_a_running_copy_answered_no_stops_on_the_progress_page(self):
+        running = self._start_running_copy()
+        app, win = self.start()
+        win.click(*QUICK_INSTALL)
+        box = app.wait_window("冲突", timeout=20, settle=0.5)
+        box.screenshot("running-question")
+        self.answer(app, "冲突", "n")
+        time.sleep(1.5)
+        self.assertEqual(page(win.screenshot("running-answered-no")), 3)
+        folder = unix_path("D:\\varnel")
+        self.assertTrue(os.path.isdir(folder))
+        self.assertEqual(os.listdir(folder), [])
+        self.assertFalse(os.path.exists(RECORD))
+        self.assertIsNone(running.proc.poll(), "the running copy was left alone")
+
+    def test_a_running_copy_answered_yes_is_ended_and_the_install_goes_on(self):
+        running = self._start_running_copy()
+        app, win = self.start()
+        win.click(*QUICK_INSTALL)
+        self.answer(app, "冲突", "Return")
+        wait_page(win, 4, timeout=30)
+        self.assertTrue(installed_exactly(unix_path("D:\\varnel")))
+        running.proc.wait(timeout=10)
+        self.assertEqual(running.proc.returncode, 0)
+
+    def test_closing_during_a_run_stops_it_and_ends_with_zero(self):
+        app, win = self.start()
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 3)
+        win.click(*CLOSE)  # during the first pause, after the folder was made
+        self.assertEqual(app.wait_exit(), 0)
+        folder = unix_path("D:\\varnel")
+        self.assertEqual(os.listdir(folder) if os.path.isdir(folder) else [], [])
+        self.assertFalse(os.path.exists(RECORD))
+        self.assertFalse(os.path.exists(LINK))
+
+
+if __name__ == "__main__":
+    main()
