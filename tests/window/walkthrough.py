@@ -1,0 +1,48 @@
+"""A headless walk through the installer, as scripts/run does without a
+display: every page it passes is saved as a screenshot, then the installed
+files are listed. usage: walkthrough.py SCREENSHOT_FOLDER"""
+import os
+import shutil
+import sys
+import time
+
+import harness
+from harness import Program
+from installer import (BACK, BUILD, CLOSE, CUSTOM_INSTALL, QUICK_INSTALL, TITLE, unix_path, wait_page)
+
+
+def main(folder):
+    harness.SCREENSHOTS = folder
+    run = os.path.join(BUILD, "run")
+    os.makedirs(run, exist_ok=True)
+    shutil.copy(os.path.join(BUILD, "bin", "VarnelSetup.exe"), run)
+    app = Program(os.path.join(run, "VarnelSetup.exe"), name="walkthrough")
+    try:
+        app.start()
+        win = app.wait_window(TITLE, timeout=60)
+        win.move(0, 0)
+        wait_page(win, 1, name="1-quick-install")
+        win.click(*CUSTOM_INSTALL)
+        win.move(0, 0)
+        wait_page(win, 2, name="2-custom-install")
+        win.click(*BACK)
+        wait_page(win, 1)
+        win.click(*QUICK_INSTALL)
+        win.move(0, 0)
+        wait_page(win, 3)
+        time.sleep(0.4)
+        win.screenshot("3-progress")
+        wait_page(win, 4, timeout=60, name="4-finish")
+        print("screenshots:", ", ".join(sorted(f for f in os.listdir(folder) if f[0].isdigit())), "in", folder)
+        target = unix_path("D:\\varnel")
+        print("installed into D:\\varnel (%s):" % target)
+        for name in sorted(os.listdir(target)):
+            print("  %-20s %10d bytes" % (name, os.path.getsize(os.path.join(target, name))))
+        win.click(*CLOSE)
+        return 0 if app.wait_exit() == 0 else 1
+    finally:
+        app.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
