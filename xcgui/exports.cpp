@@ -1,13 +1,14 @@
 // The exported functions. Every export tolerates handle 0, stale handles and
 // null texts: it does nothing and returns 0.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 #include "kinds.h"
 #include "layout_parser.h"
+#include "picture.h"
 #include "library.h"
 #include "window.h"
 #include "zip_memory.h"
@@ -21,23 +22,6 @@ std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::wstring Text(const wchar_t* s) { return s ? std::wstring(s) : std::wstring(); }
-
-// Decodes a picture and copies it, so it no longer needs its stream.
-std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const std::vector<std::uint8_t>& bytes) {
-    IStream* stream = SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
-    if (!stream) return nullptr;
-    std::shared_ptr<Gdiplus::Bitmap> out;
-    {
-        Gdiplus::Bitmap decoded(stream);
-        if (decoded.GetLastStatus() == Gdiplus::Ok && decoded.GetWidth() > 0 && decoded.GetHeight() > 0) {
-            out = std::make_shared<Gdiplus::Bitmap>(decoded.GetWidth(), decoded.GetHeight(), PixelFormat32bppPARGB);
-            Gdiplus::Graphics g(out.get());
-            g.DrawImage(&decoded, 0, 0, decoded.GetWidth(), decoded.GetHeight());
-        }
-    }
-    stream->Release();
-    return out;
-}
 
 void SetText(Element& e, const std::wstring& text) {
     if (e.text == text) return;
@@ -84,11 +68,11 @@ BOOL WINAPI XC_LoadResourceZipMem(const void* data, int length, const wchar_t* f
     if (!bytes) return FALSE;
     auto res = ParseResources(AsText(*bytes));
     if (!res) return FALSE;
-    bool complete = EnsureGdiplus();
+    bool complete = EnsureGdiplus();  // GDI+ decodes the uncommon formats
     for (auto& [name, image] : res->images) {
         const auto picture = ReadZipEntry(data, static_cast<std::size_t>(length), image.file, Text(password));
-        if (picture && complete) image.bitmap = DecodeImage(*picture);
-        if (!image.bitmap) complete = false;  // drawn as nothing; the rest still loads
+        if (picture) image.picture = DecodePicture(*picture);
+        if (!image.picture) complete = false;  // drawn as nothing; the rest still loads
     }
     Lib().resources = std::move(*res);
     return complete ? TRUE : FALSE;

@@ -1,9 +1,11 @@
 #include "painter.h"
 
+#include <cmath>
 #include <map>
 #include <memory>
 
 #include "kinds.h"
+#include "picture.h"
 
 namespace xcgui {
 
@@ -22,7 +24,7 @@ struct FontKey {
 struct Cache {
     std::map<std::wstring, std::wstring> faces;
     std::map<FontKey, std::unique_ptr<Gdiplus::Font>> fonts;
-    std::unique_ptr<Gdiplus::Bitmap> measureBitmap;
+    HDC measureDc = nullptr;
     std::unique_ptr<Gdiplus::Graphics> measure;
     std::unique_ptr<Gdiplus::StringFormat> format;
 };
@@ -71,7 +73,8 @@ void ShutdownGdiplus() {
     c.fonts.clear();
     c.faces.clear();
     c.measure.reset();
-    c.measureBitmap.reset();
+    if (c.measureDc) DeleteDC(c.measureDc);
+    c.measureDc = nullptr;
     c.format.reset();
     Gdiplus::GdiplusShutdown(g_gdiplusToken);
     g_gdiplusToken = 0;
@@ -100,8 +103,8 @@ Size MeasureText(const std::wstring& text, const FontSpec& font) {
     if (!EnsureGdiplus()) return {};
     auto& c = TheCache();
     if (!c.measure) {
-        c.measureBitmap = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppPARGB);
-        c.measure = std::make_unique<Gdiplus::Graphics>(c.measureBitmap.get());
+        c.measureDc = CreateCompatibleDC(nullptr);
+        c.measure = std::make_unique<Gdiplus::Graphics>(c.measureDc);
         c.measure->SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     }
     Gdiplus::Font& f = FontFor(font, false);
@@ -154,16 +157,22 @@ void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState sta
     for (const Fill& fill : bk.For(state)) {
         if (fill.kind == Fill::Kind::Colour) {
             FillRounded(g, rf, fill.radii, fill.colour);
-        } else if (auto it = res.images.find(fill.image); it != res.images.end() && it->second.bitmap) {
-            Gdiplus::Bitmap& bmp = *it->second.bitmap;
-            // Stretch without the half-pixel fringe at the edges.
-            Gdiplus::ImageAttributes attrs;
-            attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-            const auto mode = g.GetInterpolationMode();
-            g.SetInterpolationMode(Gdiplus::InterpolationModeBilinear);
-            g.DrawImage(&bmp, rf, 0, 0, static_cast<float>(bmp.GetWidth()), static_cast<float>(bmp.GetHeight()),
-                        Gdiplus::UnitPixel, &attrs);
-            g.SetInterpolationMode(mode);
+        } else if (auto it = res.images.find(fill.image); it != res.images.end() && it->second.picture) {
+            // Device pixels: the graphics may be scaled for the DPI.
+            Gdiplus::PointF corners[2] = {{rf.X, rf.Y}, {rf.X + rf.Width, rf.Y + rf.Height}};
+            g.TransformPoints(Gdiplus::CoordinateSpaceDevice, Gdiplus::CoordinateSpaceWorld, corners, 2);
+            const int x = static_cast<int>(std::lround(corners[0].X)), y = static_cast<int>(std::lround(corners[0].Y));
+            const Size size{static_cast<int>(std::lround(corners[1].X)) - x, static_cast<int>(std::lround(corners[1].Y)) - y};
+            HBITMAP scaled = it->second.picture->Scaled(size);
+            if (!scaled) continue;
+            HDC dc = g.GetHDC();
+            HDC src = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(src, scaled);
+            BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            AlphaBlend(dc, x, y, size.w, size.h, src, 0, 0, size.w, size.h, blend);
+            SelectObject(src, old);
+            DeleteDC(src);
+            g.ReleaseHDC(dc);
         }
     }
 }

@@ -12,11 +12,9 @@
 
 #include "geometry.h"
 
-namespace Gdiplus {
-class Bitmap;
-}
-
 namespace xcgui {
+
+class Picture;
 
 struct FontSpec {
     std::wstring face = L"微软雅黑";
@@ -54,7 +52,7 @@ std::optional<Background> ParseBackground(std::wstring_view text);
 struct ImageResource {
     std::wstring file;  // path inside the package
     bool stretch = false;
-    std::shared_ptr<Gdiplus::Bitmap> bitmap;  // decoded when loaded from a package
+    std::shared_ptr<Picture> picture;  // decoded when loaded from a package
 };
 
 struct Resources {

@@ -47,6 +47,10 @@ class XcguiWindow(unittest.TestCase):
         self.assertGreater(count_near(img, (20, 388, 18, 25), TEAL, 40), 10, "ticked agreement box")
         self.assertEqual(count_near(img, (480, 388, 82, 25), TEAL, 40), 0, "link not hovered yet")
         self.assertTrue(near(pixel(img, 300, 420), WHITE, 2), "page background")
+        around = self.win.screenshot("xcgui_page1_shadow", margin=10)
+        outside, edge = pixel(around, 1, 200), pixel(around, 8, 200)  # 9 px and 2 px left of the content
+        if outside[0] > 40:  # the shadow only shows on a light desktop
+            self.assertLess(edge[0], outside[0] - 10, (edge, outside))
 
     def test_2_link_turns_teal_under_the_mouse(self):
         self.win.move(*LINK)

@@ -202,7 +202,12 @@ int main() {
         else package = a;
     }
 
+    const auto stage = [&](const char* what) {
+        if (firstPaint) std::fprintf(stderr, "%s %.1f\n", what, MillisecondsSinceStart());
+    };
+    stage("main");
     g_lib = LoadLibraryW(L"XCGUI.dll");
+    stage("loadlibrary");
     if (!g_lib) {
         Report("cannot load XCGUI.dll");
         return 2;
@@ -214,8 +219,16 @@ int main() {
     XC(XC_EnableAutoDPI)(TRUE);
     XC(XC_EnableAutoRedrawUI)(TRUE);
     XC(XC_EnableResMonitor)(FALSE);
+    stage("init");
+    stage("read");
     const BOOL res = XC(XC_LoadResourceZipMem)(bytes.data(), length, ToWide("resource.res").c_str(), ToWide("").c_str());
+    stage("resources");
+    if (firstPaint && GetEnvironmentVariableW(L"XCGUI_TWICE", nullptr, 0)) {
+        XC(XC_LoadResourceZipMem)(bytes.data(), length, ToWide("resource.res").c_str(), ToWide("").c_str());
+        stage("resources again");
+    }
     g_window = XC(XC_LoadLayoutZipMem)(bytes.data(), length, ToWide("main.xml").c_str(), ToWide("").c_str(), 0, nullptr);
+    stage("layout");
     Report("loaded " + std::to_string(res) + " " + std::to_string(g_window != 0));
     XC(XWnd_EnableDragBorder)(g_window, FALSE);
     for (const char* b : kButtons) XC(XEle_RegEventC1)(Find(b), xc::kEventButtonClick, reinterpret_cast<void*>(OnClick));
@@ -228,6 +241,7 @@ int main() {
         g_original = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FirstPaintProc)));
     }
+    stage("texts");
     XC(XWnd_Show)(g_window, TRUE);
     Report("shown");
     XC(XRunXCGUI)();
