@@ -12,6 +12,7 @@ namespace xcgui {
 namespace {
 
 ULONG_PTR g_gdiplusToken = 0;
+float g_measureScale = 1.0f;
 
 struct FontKey {
     std::wstring face;
@@ -61,6 +62,8 @@ Gdiplus::Color ToColor(Argb c) { return Gdiplus::Color(static_cast<Gdiplus::ARGB
 
 }  // namespace
 
+void SetMeasureScale(double scale) { g_measureScale = static_cast<float>(scale); }
+
 bool EnsureGdiplus() {
     if (g_gdiplusToken) return true;
     Gdiplus::GdiplusStartupInput input;
@@ -108,12 +111,15 @@ Size MeasureText(const std::wstring& text, const FontSpec& font) {
         c.measure->SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     }
     Gdiplus::Font& f = FontFor(font, false);
+    // Measured at the drawing scale: hinted text does not grow linearly.
+    c.measure->ResetTransform();
+    c.measure->ScaleTransform(g_measureScale, g_measureScale);
     Gdiplus::RectF box;
     const std::wstring probe = text.empty() ? L" " : text;
     c.measure->MeasureString(probe.c_str(), static_cast<INT>(probe.size()), &f, Gdiplus::PointF(0, 0), &Format(),
                              &box);
     const int lineHeight = static_cast<int>(f.GetHeight(96.0f) + 0.99f);
-    return {text.empty() ? 0 : static_cast<int>(box.Width + 1.99f), lineHeight};
+    return {text.empty() ? 0 : static_cast<int>(box.Width + 2.99f), lineHeight};
 }
 
 void DrawText(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box,

@@ -25,6 +25,8 @@ std::wstring ResolvedFace(const std::wstring& face);
 inline float FontPixels(int points) { return static_cast<float>(points) * 96.0f / 72.0f; }
 
 Size MeasureText(const std::wstring& text, const FontSpec& font);
+// The scale the measured texts will be drawn at (the window's DPI scale).
+void SetMeasureScale(double scale);
 
 enum class TextAlign { Left, Centre };
 

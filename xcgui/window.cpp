@@ -176,6 +176,7 @@ void Window::Destroy() {
 }
 
 void Window::Relayout() {
+    SetMeasureScale(scale_);
     LayoutWindow(*root_, ContentSize(), MeasureElement);
     layoutDirty_ = false;
     ForEach(*root_, [&](Element& e) {
@@ -324,6 +325,10 @@ void Window::Activate(Element& e) {
 bool Window::PreTranslate(const MSG& msg) {
     if (!hwnd_ || msg.message != WM_KEYDOWN) return false;
     if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+    if (msg.wParam == 'A' && msg.hwnd != hwnd_ && GetKeyState(VK_CONTROL) < 0) {
+        SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // the EDIT control has no select-all key
+        return true;
+    }
     switch (msg.wParam) {
     case VK_TAB: MoveFocus(GetKeyState(VK_SHIFT) < 0); return true;
     case VK_RETURN:
