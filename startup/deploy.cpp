@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/handles.h"
 #include "startup/embedded.h"
 #include "startup/external.h"
 #include "startup/program.h"
@@ -15,19 +16,18 @@ namespace {
 
 bool FileHoldsExactly(const std::string& path, std::span<const std::uint8_t> image) {
     const std::wstring wide = TextToUtf16(path, false);
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const FileHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size{};
-    bool same = GetFileSizeEx(file, &size) && static_cast<std::uint64_t>(size.QuadPart) == image.size();
+    bool same = GetFileSizeEx(file.Get(), &size) && static_cast<std::uint64_t>(size.QuadPart) == image.size();
     Bytes chunk(1 << 16);
     for (size_t done = 0; same && done < image.size();) {
         DWORD read = 0;
         const DWORD want = static_cast<DWORD>(std::min(chunk.size(), image.size() - done));
-        same = ReadFile(file, chunk.data(), want, &read, nullptr) && read == want &&
+        same = ReadFile(file.Get(), chunk.data(), want, &read, nullptr) && read == want &&
                std::equal(chunk.begin(), chunk.begin() + read, image.begin() + static_cast<std::ptrdiff_t>(done));
         done += read;
     }
-    CloseHandle(file);
     return same;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/handles.h"
 #include "startup/external.h"
 #include "startup/program.h"
 
@@ -37,26 +38,25 @@ Bytes WideBytes(const std::wstring& wide) {
 bool FileExists(std::string_view path) {
     const std::wstring wide = TextToUtf16(path, false);
     WIN32_FIND_DATAW found{};
-    HANDLE search = ext::FindFirstFileW(WidePointer(wide), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    ext::FindClose(search);
+    const FindHandle search(ext::FindFirstFileW(WidePointer(wide), &found));
+    if (!search) return false;
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool WriteBufferToFile(std::string_view path, std::span<const std::uint8_t> bytes) {
     if (path.empty()) return false;
     const std::wstring wide = TextToUtf16(path, false);
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const FileHandle file(
+        CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     bool ok = true;
     size_t done = 0;
     while (ok && done < bytes.size()) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+        ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) && written == chunk;
         done += written;
     }
-    CloseHandle(file);
     return ok;
 }
 
