@@ -5,8 +5,10 @@ import time
 
 from common import InstallerTest, main
 from harness import Program
-from installer import (BUILD, CLOSE, CUSTOM_INSTALL, INSTALL_NOW, LAUNCH, LINK, QUICK_INSTALL, RECORD, SHORTCUT,
-                       TITLE, installed_exactly, page, replace_edit_text, unix_path, varnel_processes, wait_page)
+from harness import count_near
+from installer import (BUILD, CLOSE, CUSTOM_INSTALL, GREEN, INSTALL_NOW, LAUNCH, LINK, PAYLOAD, QUICK_INSTALL, RECORD,
+                       SHORTCUT, TITLE, fresh_installer, installed_exactly, page, replace_edit_text, unix_path,
+                       varnel_processes, wait_page)
 
 
 def record_text():
@@ -112,6 +114,33 @@ class InstallRun(InstallerTest):
         self.assertTrue(installed_exactly(unix_path("D:\\varnel")))
         running.proc.wait(timeout=10)
         self.assertEqual(running.proc.returncode, 0)
+
+    def test_a_payload_that_cannot_be_opened_ends_on_the_progress_page(self):
+        app = fresh_installer("broken-payload")
+        self.apps.append(app)
+        with open(PAYLOAD, "rb") as f:
+            payload = f.read()
+        with open(app.exe, "rb") as f:
+            image = bytearray(f.read())
+        at = image.find(payload)
+        self.assertGreater(at, 0)
+        end = at + len(payload)
+        self.assertEqual(image[end - 22:end - 18], b"PK\5\6")
+        image[end - 22:end - 18] = b"XXXX"  # no end-of-central-directory record: not a ZIP any more
+        with open(app.exe, "wb") as f:
+            f.write(image)
+        app.start()
+        win = app.wait_window(TITLE, timeout=40)
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 3)
+        time.sleep(2.5)
+        img = win.screenshot("payload-failure")
+        self.assertEqual(page(img), 3)
+        # The bar keeps its layout position 10: green only at its left end.
+        self.assertGreater(count_near(img, (22, 362, 40, 16), GREEN, 30), 300)
+        self.assertEqual(count_near(img, (120, 362, 400, 16), GREEN, 30), 0)
+        self.assertEqual(os.listdir(unix_path("D:\\varnel")), [])
+        self.assertFalse(os.path.exists(RECORD))
 
     def test_closing_during_a_run_stops_it_and_ends_with_zero(self):
         app, win = self.start()
