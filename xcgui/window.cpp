@@ -99,18 +99,16 @@ bool Window::Create() {
         shadow_ = nullptr;
         return false;
     }
-    ForEach(*root_, [&](Element& e) {
-        if (e.kind == Kind::Edit) CreateEditControl(hwnd_, e, scale_);
-    });
     Relayout();
     UpdateShadow();
     return true;
 }
 
+// The shadow: a layered window behind the content, its band fading out.
 void Window::UpdateShadow() {
-    if (!shadow_) return;
-    const int w = Scaled(spec_.size.w, scale_), h = Scaled(spec_.size.h, scale_);
     const int s = Scaled(spec_.shadowSize, scale_);
+    if (!shadow_ || s <= 0) return;
+    const int w = Scaled(spec_.size.w, scale_), h = Scaled(spec_.size.h, scale_);
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = w;
@@ -131,7 +129,9 @@ void Window::UpdateShadow() {
     auto* px = static_cast<std::uint32_t*>(bits);
     const Argb c = spec_.shadowColour;
     for (int y = 0; y < h; ++y) {
+        const bool band = y < s || y >= h - s;
         for (int x = 0; x < w; ++x) {
+            if (!band && x == s) x = w - s;  // the inside stays clear
             const int dx = std::max({s - x, x - (w - 1 - s), 0});
             const int dy = std::max({s - y, y - (h - 1 - s), 0});
             const int d = std::max(dx, dy);  // square corners
@@ -180,7 +180,10 @@ void Window::Relayout() {
     LayoutWindow(*root_, ContentSize(), MeasureElement);
     layoutDirty_ = false;
     ForEach(*root_, [&](Element& e) {
-        if (e.kind == Kind::Edit) PlaceEditControl(e, scale_);
+        if (e.kind != Kind::Edit) return;
+        // Made when first needed: most windows open on a page without one.
+        if (!e.native && Visible(e) && hwnd_) CreateEditControl(hwnd_, e, scale_);
+        PlaceEditControl(e, scale_);
     });
     if (hover_ && !Visible(*hover_)) hover_ = nullptr;
     if (pressed_ && !Visible(*pressed_)) pressed_ = nullptr;
