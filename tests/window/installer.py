@@ -134,10 +134,19 @@ def replace_edit_text(win, text):
     win.type(text)
 
 
+def _in_this_prefix(pid):
+    try:
+        with open("/proc/%d/environ" % pid, "rb") as f:
+            return ("WINEPREFIX=" + PREFIX).encode() in f.read().split(b"\0")
+    except OSError:
+        return False
+
+
 def varnel_processes():
-    """Pids of running varnel.exe programs of this prefix."""
+    """Pids of running varnel.exe programs of this build's prefix (other
+    builds on the machine may run their own)."""
     out = subprocess.run(["pgrep", "-f", "varnel.exe"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
-    return [int(p) for p in out.split()]
+    return [pid for pid in map(int, out.split()) if _in_this_prefix(pid)]
 
 
 def end_varnel_processes():
