@@ -138,6 +138,9 @@ class Program:
         self.proc = subprocess.Popen(["wine", self.exe, *self.args], cwd=self.cwd, env=_env(),
                                      stdin=subprocess.DEVNULL, stdout=self._out, stderr=self._err)
         xdotool("keyup", "Escape", "Return", check=False)
+        # The pointer may still rest where an earlier test left it: keep it
+        # off the new window so nothing starts out hovered.
+        xdotool("mousemove", 0, 0, check=False)
         return self
 
     def __enter__(self):
