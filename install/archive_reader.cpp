@@ -137,11 +137,22 @@ public:
         return false;
     }
 
+    // With no file to replace, the target itself is the new file: a failure
+    // deletes it again, and the rename is saved.
+    bool CreateInPlace(const std::wstring& target, DWORD attributes) {
+        path_ = target;
+        inPlace_ = true;
+        handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!handle_) path_.clear();
+        return static_cast<bool>(handle_);
+    }
+
     HANDLE Handle() const { return handle_.Get(); }
 
     bool MoveOver(const std::wstring& target) {
         handle_.Reset();
-        if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+        if (!inPlace_ && !MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
         path_.clear();
         return true;
     }
@@ -154,6 +165,7 @@ public:
 
 private:
     std::wstring path_;
+    bool inPlace_ = false;
     FileHandle handle_;
 };
 
@@ -624,8 +636,11 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     // Written beside the target and moved over it only when complete, so a
     // failure never leaves half a file nor loses the one it was to replace.
     const DWORD attributes = item_.attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+    const DWORD createAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     TemporaryFile temporary;
-    if (!temporary.Create(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) return ArchiveResult::kCannotCreate;
+    const bool created = existing == INVALID_FILE_ATTRIBUTES ? temporary.CreateInPlace(target, createAttributes)
+                                                             : temporary.Create(target, createAttributes);
+    if (!created) return ArchiveResult::kCannotCreate;
 
     // The password check byte matches one wrong password in 256; damage
     // after decryption is put down to the password.

@@ -359,6 +359,17 @@ TEST_F(DamagedArchiveTest, FlippedByteInDeflateData) {
     }
 }
 
+TEST_F(DamagedArchiveTest, AFreshTargetIsRemovedAgainWhenItsDataIsDamaged) {
+    fs::remove(base_ / "a.dll");
+    zip_[30 + 5 + 200] ^= 0x5A;
+    ASSERT_TRUE(reader_.OpenFromMemory(zip_.data(), zip_.size()));
+    reader_.SetBaseDirectory(base_.string());
+    EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kCorrupt);
+    EXPECT_EQ(ExtractAsInstaller(1), ArchiveResult::kDone);
+    EXPECT_EQ(InBase(), (std::set<std::string>{"b.dll"}));  // no half file, no temporary
+    reader_.Close();
+}
+
 TEST_F(DamagedArchiveTest, CrcMismatch) {
     const std::uint32_t wrong = Le32(zip_, 14) ^ 1;
     Put32(zip_, 14, wrong);             // local header
