@@ -19,12 +19,12 @@ std::map<std::tuple<std::wstring, int, bool, int>, FontPtr>& Fonts() {
     return fonts;
 }
 
-HFONT EditFont(const FontSpec& spec, double scale) {
-    const int pixels = static_cast<int>(FontPixels(spec.size) * scale + 0.5);
-    auto& slot = Fonts()[{spec.face, spec.size, spec.bold, pixels}];
+HFONT EditFont(const FontSpec& fontSpec, double scale) {
+    const int pixels = static_cast<int>(FontPixels(fontSpec.size) * scale + 0.5);
+    auto& slot = Fonts()[{fontSpec.face, fontSpec.size, fontSpec.bold, pixels}];
     if (!slot) {
-        const std::wstring face = ResolvedFace(spec.face);
-        slot.reset(CreateFontW(-pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+        const std::wstring face = ResolvedFace(fontSpec.face);
+        slot.reset(CreateFontW(-pixels, 0, 0, 0, fontSpec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, face.c_str()));
     }
     return slot.get();

@@ -27,10 +27,10 @@ Rect Inner(const Element& e) {
 }
 
 // Size on one axis for every mode but Weight (which the caller resolves).
-int FixedSize(const Element& e, const SizeSpec& spec, bool horizontalAxis, int available, int margins,
+int FixedSize(const Element& e, const SizeSpec& sizeSpec, bool horizontalAxis, int available, int margins,
               const MeasureFn& measure) {
-    switch (spec.mode) {
-    case SizeSpec::Mode::Pixels: return spec.value;
+    switch (sizeSpec.mode) {
+    case SizeSpec::Mode::Pixels: return sizeSpec.value;
     case SizeSpec::Mode::Fill:
     case SizeSpec::Mode::Weight: return std::max(0, available - margins);
     case SizeSpec::Mode::Auto: {
@@ -97,22 +97,22 @@ void LayoutChildren(Element& box, const MeasureFn& measure) {
         const Box& m = c->margin;
         const int margins = axis.MarginMainBefore(m) + axis.MarginMainAfter(m);
         used += margins;
-        const SizeSpec& spec = axis.MainSpec(*c);
-        if (spec.mode == SizeSpec::Mode::Weight) {
-            weights += spec.value;
+        const SizeSpec& sizeSpec = axis.MainSpec(*c);
+        if (sizeSpec.mode == SizeSpec::Mode::Weight) {
+            weights += sizeSpec.value;
             continue;
         }
-        const int size = FixedSize(*c, spec, axis.horizontal, axis.Main(inner), margins, measure);
+        const int size = FixedSize(*c, sizeSpec, axis.horizontal, axis.Main(inner), margins, measure);
         (axis.horizontal ? c->rect.w : c->rect.h) = size;
         used += size;
     }
     int left = std::max(0, axis.Main(inner) - used);
     for (auto* c : flow) {
-        const SizeSpec& spec = axis.MainSpec(*c);
-        if (spec.mode != SizeSpec::Mode::Weight) continue;
-        const int share = weights > 0 ? left * spec.value / weights : 0;
+        const SizeSpec& sizeSpec = axis.MainSpec(*c);
+        if (sizeSpec.mode != SizeSpec::Mode::Weight) continue;
+        const int share = weights > 0 ? left * sizeSpec.value / weights : 0;
         left -= share;
-        weights -= spec.value;
+        weights -= sizeSpec.value;
         (axis.horizontal ? c->rect.w : c->rect.h) = share;
         used += share;
     }

@@ -45,15 +45,15 @@ const Gdiplus::StringFormat& Format() {
     return *c.format;
 }
 
-Gdiplus::Font& FontFor(const FontSpec& spec, bool underline) {
+Gdiplus::Font& FontFor(const FontSpec& fontSpec, bool underline) {
     auto& c = TheCache();
-    FontKey key{spec.face, spec.size, spec.bold, underline};
+    FontKey key{fontSpec.face, fontSpec.size, fontSpec.bold, underline};
     auto& slot = c.fonts[key];
     if (!slot) {
-        const std::wstring face = ResolvedFace(spec.face);
-        int style = spec.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
+        const std::wstring face = ResolvedFace(fontSpec.face);
+        int style = fontSpec.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
         if (underline) style |= Gdiplus::FontStyleUnderline;
-        slot = std::make_unique<Gdiplus::Font>(face.c_str(), FontPixels(spec.size), style, Gdiplus::UnitPixel);
+        slot = std::make_unique<Gdiplus::Font>(face.c_str(), FontPixels(fontSpec.size), style, Gdiplus::UnitPixel);
     }
     return *slot;
 }

@@ -106,11 +106,11 @@ TEST(LayoutRules, WeightsShareTheRestAndHiddenElementsLeaveNoGap) {
     Element box;
     box.rect = {0, 0, 300, 100};
     box.horizontal = true;
-    const SizeSpec specs[] = {{SizeSpec::Mode::Pixels, 60}, {SizeSpec::Mode::Weight, 1}, {SizeSpec::Mode::Weight, 2},
+    const SizeSpec sizeSpecs[] = {{SizeSpec::Mode::Pixels, 60}, {SizeSpec::Mode::Weight, 1}, {SizeSpec::Mode::Weight, 2},
                               {SizeSpec::Mode::Pixels, 500}};
-    for (auto spec : specs) {
+    for (auto sizeSpec : sizeSpecs) {
         auto c = std::make_unique<Element>();
-        c->width = spec;
+        c->width = sizeSpec;
         c->designRect = {0, 0, 10, 10};
         c->parent = &box;
         box.children.push_back(std::move(c));
