@@ -33,6 +33,18 @@ class XcguiWindow(unittest.TestCase):
     def tearDownClass(cls):
         cls.app.kill()
 
+    def screenshot_when(self, name, ready, timeout=5.0):
+        """A screenshot once ready(img) holds (a repaint may lag behind an
+        input on a busy machine); the last one when it never does."""
+        end = time.time() + timeout
+        img = self.win.screenshot()
+        while not ready(img) and time.time() < end:
+            time.sleep(0.1)
+            img = self.win.screenshot()
+        if name:
+            self.win.screenshot(name)
+        return img
+
     def clicks(self, name):
         return self.app.output().count("click " + name + "\n")
 
@@ -54,8 +66,7 @@ class XcguiWindow(unittest.TestCase):
 
     def test_2_link_turns_teal_under_the_mouse(self):
         self.win.move(*LINK)
-        time.sleep(0.4)
-        img = self.win.screenshot("xcgui_link_hover")
+        img = self.screenshot_when("xcgui_link_hover", lambda i: count_near(i, (480, 388, 82, 25), TEAL, 40) > 10)
         self.assertGreater(count_near(img, (480, 388, 82, 25), TEAL, 40), 10)
         self.win.move(300, 150)
         time.sleep(0.3)
@@ -64,36 +75,33 @@ class XcguiWindow(unittest.TestCase):
         self.win.click(*AGREE_BOX)
         self.app.wait_output("click 按钮_用户协议")
         self.win.move(300, 150)
-        time.sleep(0.3)
-        img = self.win.screenshot("xcgui_unticked")
+        img = self.screenshot_when("xcgui_unticked", lambda i: count_near(i, (20, 388, 18, 25), TEAL, 40) == 0)
         self.assertEqual(count_near(img, (20, 388, 18, 25), TEAL, 40), 0, "box unticked")
 
         self.win.key("shift+Tab")  # from the clicked check box back to 快速安装
         self.win.key("Return")
         self.app.wait_output("agree 0")
         self.assertEqual(self.clicks("按钮_快速安装"), 1)
-        time.sleep(0.3)
-        img = self.win.screenshot("xcgui_popup")
+        img = self.screenshot_when("xcgui_popup", lambda i: near(pixel(i, *POPUP_CARD), WHITE, 4))
         self.assertTrue(near(pixel(img, *POPUP_CARD), WHITE, 4), pixel(img, *POPUP_CARD))
         self.assertGreater(count_near(img, (141, 10, 300, 70), (0x21, 0xB5, 0x73), 30), 30, "success icon")
-        time.sleep(4.0)  # closes by itself
-        img = self.win.screenshot("xcgui_popup_gone")
+        time.sleep(3.0)  # closes by itself
+        img = self.screenshot_when("xcgui_popup_gone", lambda i: near(pixel(i, *POPUP_CARD), BLUE, 6))
         self.assertTrue(near(pixel(img, *POPUP_CARD), BLUE, 6), pixel(img, *POPUP_CARD))
         self.win.click(*AGREE_BOX)  # ticked again
 
     def test_4_custom_page_edit_and_back(self):
         self.win.click(*LINK)
         self.app.wait_output("click 按钮_自定义安装")
-        time.sleep(0.3)
-        img = self.win.screenshot("xcgui_page2")
+        img = self.screenshot_when("xcgui_page2", lambda i: near(pixel(i, 470, 396), TEAL, 6))
         self.assertTrue(near(pixel(img, 30, 200), BLUE, 6))
         self.assertTrue(near(pixel(img, 470, 396), TEAL, 6), "立即安装 teal")
         self.assertTrue(near(pixel(img, 372, 396), (0xEB, 0xEB, 0xEB), 6), "返回 light grey")
 
         self.win.click(*BROWSE)  # four popups, one per skin
         self.app.wait_output("click 按钮_浏览")
-        time.sleep(0.3)
-        img = self.win.screenshot("xcgui_popups_stacked")
+        img = self.screenshot_when("xcgui_popups_stacked",
+                                   lambda i: count_near(i, (141, 0, 300, 432), (0xE5, 0x48, 0x4D), 20) > 30)
         for skin in [(0x21, 0xB5, 0x73), (0xF5, 0xA6, 0x23), (0x3D, 0x8B, 0xFF), (0xE5, 0x48, 0x4D)]:
             self.assertGreater(count_near(img, (141, 0, 300, 432), skin, 20), 30, skin)
 
@@ -105,8 +113,7 @@ class XcguiWindow(unittest.TestCase):
         self.win.click(*BACK)
         out = self.app.wait_output("edit ")
         self.assertIn("edit D:\\游戏\\varnel\n", out)
-        time.sleep(0.5)
-        img = self.win.screenshot("xcgui_page1_edited")
+        img = self.screenshot_when("xcgui_page1_edited", lambda i: near(pixel(i, 211, 318), TEAL, 6))
         self.assertTrue(near(pixel(img, 211, 318), TEAL, 6), "back on page 1")
 
     def test_5_click_fires_once_and_shows_progress(self):
@@ -115,7 +122,7 @@ class XcguiWindow(unittest.TestCase):
         self.app.wait_output("agree 1")
         time.sleep(0.3)
         self.assertEqual(self.clicks("按钮_快速安装"), before + 1)
-        img = self.win.screenshot("xcgui_page3")
+        img = self.screenshot_when("xcgui_page3", lambda i: near(pixel(i, 100, 371), GREEN, 6))
         self.assertTrue(near(pixel(img, 100, 371), GREEN, 6), pixel(img, 100, 371))
         self.assertTrue(near(pixel(img, 500, 371), TRACK, 6), pixel(img, 500, 371))
 
