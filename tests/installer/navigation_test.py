@@ -4,8 +4,9 @@ import os
 import time
 
 from common import InstallerTest, main
-from installer import (AGREEMENT, BACK, CUSTOM_INSTALL, INSTALL_NOW, QUICK_INSTALL, installed_exactly, page,
-                       popup_kind, replace_edit_text, unix_path, wait_page)
+from harness import count_near
+from installer import (AGREEMENT, BACK, CUSTOM_INSTALL, INSTALL_NOW, QUICK_INSTALL, TEAL, installed_exactly, page,
+                       popup_kind, replace_edit_text, unix_path, wait_for, wait_page)
 
 
 class Navigation(InstallerTest):
@@ -29,11 +30,9 @@ class Navigation(InstallerTest):
         app, win = self.start()
         before = win.screenshot()
         win.click(*AGREEMENT)
-        time.sleep(0.3)
-        unticked = win.screenshot()
+        unticked = wait_for(win, lambda i: count_near(i, (20, 388, 18, 25), TEAL, 40) == 0)
         win.click(*QUICK_INSTALL)
-        time.sleep(0.8)
-        img = win.screenshot("agreement-popup")
+        img = wait_for(win, lambda i: popup_kind(i) is not None, name="agreement-popup")
         self.assertEqual(page(img), 1)
         self.assertIsNone(popup_kind(unticked))
         self.assertEqual(popup_kind(img), "success")  # the agreement notice uses the success skin
@@ -51,8 +50,9 @@ class Navigation(InstallerTest):
             win.click(*BACK)
             wait_page(win, 1)
             win.click(*QUICK_INSTALL)  # the quick install lands on page 2 with the warning
-            img = wait_page(win, 2)
-            self.assertEqual(popup_kind(win.screenshot("invalid-location-popup")), "warning", location)
+            wait_page(win, 2)
+            img = wait_for(win, lambda i: popup_kind(i) == "warning", name="invalid-location-popup")
+            self.assertEqual(popup_kind(img), "warning", location)
         self.assertFalse(os.path.exists(unix_path("D:\\varnel")))
 
     def test_blank_or_hyphen_is_refused_with_the_error_box(self):

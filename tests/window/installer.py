@@ -127,6 +127,18 @@ def wait_page(win, number, timeout=20, name=None):
     raise AssertionError("page %d not shown (showing %d)" % (number, page(win.screenshot())))
 
 
+def wait_for(win, ready, timeout=10, name=None):
+    """The window's screenshot once ready(img) holds, or the last one."""
+    end = time.time() + timeout
+    img = win.screenshot()
+    while not ready(img) and time.time() < end:
+        time.sleep(0.15)
+        img = win.screenshot()
+    if name:
+        win.screenshot(name)
+    return img
+
+
 def replace_edit_text(win, text):
     win.click(*EDIT)
     win.key("ctrl+a")
