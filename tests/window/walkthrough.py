@@ -1,6 +1,8 @@
 """A headless walk through the installer, as scripts/run does without a
 display: every page it passes is saved as a screenshot, then the installed
-files are listed. usage: walkthrough.py SCREENSHOT_FOLDER"""
+files are listed. With --interactive (a display is there) the installer is
+left to the user after one screenshot of its first page.
+usage: walkthrough.py SCREENSHOT_FOLDER [--interactive]"""
 import os
 import shutil
 import sys
@@ -11,7 +13,7 @@ from harness import Program
 from installer import (BACK, BUILD, CLOSE, CUSTOM_INSTALL, QUICK_INSTALL, TITLE, unix_path, wait_page)
 
 
-def main(folder):
+def main(folder, interactive=False):
     harness.SCREENSHOTS = folder
     run = os.path.join(BUILD, "run")
     os.makedirs(run, exist_ok=True)
@@ -20,6 +22,10 @@ def main(folder):
     try:
         app.start()
         win = app.wait_window(TITLE, timeout=60)
+        if interactive:
+            win.screenshot("run")
+            print("screenshot:", os.path.join(folder, "run.png"))
+            return 0 if app.proc.wait() == 0 else 1
         win.move(0, 0)
         wait_page(win, 1, name="1-quick-install")
         win.click(*CUSTOM_INSTALL)
@@ -45,4 +51,4 @@ def main(folder):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], "--interactive" in sys.argv[2:]))
