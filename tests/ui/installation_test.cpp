@@ -9,6 +9,7 @@
 #include "install/record.h"
 #include "startup/program.h"
 #include "tests/fakes/recording.h"
+#include "tests/platform/test_support.h"
 #include "ui/pages.h"
 #include "ui/window.h"
 
@@ -28,6 +29,8 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 // Runs an installation into C:\varnel_run_test; keeps whatever install path
 // record and desktop link the prefix had and puts them back afterwards.
 struct InstallationRun : ::testing::Test {
+    // The record and the desktop link are shared with tests in other processes.
+    testing_support::MachineLock lock;
     std::string base = "C:\\varnel_run_test";
     std::string directory = base + "\\varnel";
     std::string record = InstallPathRecordPath();
