@@ -17,7 +17,7 @@ struct DeployFolder : ::testing::Test {
     void SetUp() override {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "varnel_deploy_" + std::to_string(GetTickCount());
+        folder = std::string(temp) + "varnel_deploy_" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(folder.c_str(), nullptr);
         path = folder + "\\XCGUI.dll";
         image[1234] = 7;

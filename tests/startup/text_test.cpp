@@ -34,7 +34,7 @@ TEST(JoinHelpers, JoinInOrderAndTreatEmptyAsNothing) {
 TEST(FileExists, IsTrueForFilesOnly) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "varnel_fileexists_测试";
+    const std::string folder = std::string(temp) + "varnel_fileexists_测试" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string file = folder + "\\文件.txt";
     ASSERT_TRUE(WriteBufferToFile(file, Bytes{'x'}));
