@@ -17,7 +17,7 @@ def record_text():
 
 
 class InstallRun(InstallerTest):
-    extra_folders = ("D:\\wt_record", "D:\\my_games", "C:\\varnel")
+    extra_folders = ("D:\\wt_record", "D:\\my_games", "C:\\varnel", "D:\\游戏")
 
     def test_quick_install_with_defaults_then_launch(self):
         app, win = self.start()
@@ -68,6 +68,19 @@ class InstallRun(InstallerTest):
             self.assertEqual(record_text(), expected)
             win.click(*CLOSE)
             self.assertEqual(app.wait_exit(), 0)
+
+    def test_a_chinese_folder_name_survives_every_step(self):
+        app, win = self.start()
+        win.click(*CUSTOM_INSTALL)
+        wait_page(win, 2)
+        replace_edit_text(win, "D:\\游戏")
+        win.click(*INSTALL_NOW)
+        wait_page(win, 4, timeout=30, name="chinese-folder-finish")
+        self.assertTrue(installed_exactly(unix_path("D:\\游戏\\varnel")))
+        with open(RECORD, "rb") as f:
+            self.assertEqual(f.read(), "D:\\游戏\\varnel".encode("gbk"))  # GBK bytes, nothing else
+        with open(LINK, "rb") as f:
+            self.assertIn("D:\\游戏\\varnel".encode("utf-16-le"), f.read())
 
     def test_without_the_shortcut_box_only_the_record_is_written(self):
         app, win = self.start()
