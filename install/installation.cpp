@@ -87,6 +87,29 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
     ShowPage(Page(4));
 }
 
+// The checks before anything is written; false after telling the user why.
+bool AcceptAgreementAndLocation() {
+    if (!ext::XBtn_IsCheck(FindElement("按钮_用户协议"))) {
+        ShowNotification("同意用户协议方可继续安装。", "成功");
+        return false;
+    }
+    std::string& directory = Program().installDirectory;
+    directory = GetEditText("编辑框_安装位置");
+    if (HasSpecialCharacters(directory)) {
+        MessageBoxA(nullptr,
+                    "抱歉，程序安装目录存在特殊字符，会导致功能异常，请将Varnel安装到没有任何特殊字符的文件夹中 (空格 - _ ) ",
+                    "异常", MB_ICONERROR | MB_OK | MB_TASKMODAL);
+        return false;
+    }
+    if (directory.empty() || !IsValidInstallLocation(directory)) {
+        ShowPage(Page(2));  // before the notice: the user lands where the location can be edited
+        ShowNotification("安装位置无效。", "警告");
+        return false;
+    }
+    directory = FinaliseInstallDirectory(directory);
+    return true;
+}
+
 }  // namespace
 
 int ProgressPosition(int item, int count) {
@@ -98,23 +121,10 @@ int ProgressPosition(int item, int count) {
 }
 
 void RunInstallation() {
+    // The reader is closed on every path out, whether or not it was opened.
     ArchiveReader reader;
     ArchiveItemInfo info;
-    std::string& directory = Program().installDirectory;
-
-    if (!ext::XBtn_IsCheck(FindElement("按钮_用户协议"))) {
-        ShowNotification("同意用户协议方可继续安装。", "成功");
-    } else if (directory = GetEditText("编辑框_安装位置"); HasSpecialCharacters(directory)) {
-        MessageBoxA(nullptr,
-                    "抱歉，程序安装目录存在特殊字符，会导致功能异常，请将Varnel安装到没有任何特殊字符的文件夹中 (空格 - _ ) ",
-                    "异常", MB_ICONERROR | MB_OK | MB_TASKMODAL);
-    } else if (directory.empty() || !IsValidInstallLocation(directory)) {
-        ShowPage(Page(2));
-        ShowNotification("安装位置无效。", "警告");
-    } else {
-        directory = FinaliseInstallDirectory(directory);
-        InstallInto(reader, info);
-    }
+    if (AcceptAgreementAndLocation()) InstallInto(reader, info);
     reader.Close();
 }
 

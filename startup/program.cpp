@@ -58,8 +58,6 @@ void MakeDllSearchSafe() {
 
 void ReleaseProgramValues() {
     ProgramValues& values = Program();
-    values.uiPackage.password = {};
-    values.uiPackage.package = {};
     values.uiPackage = {};
     values.uiApplication = {};
     values.window = {};
