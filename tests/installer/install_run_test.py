@@ -5,6 +5,7 @@ import time
 
 from common import InstallerTest, main
 from harness import Program
+from shell_link import read_link
 from harness import count_near
 from installer import (BUILD, CLOSE, CUSTOM_INSTALL, GREEN, INSTALL_NOW, LAUNCH, LINK, PAYLOAD, QUICK_INSTALL, RECORD,
                        SHORTCUT, TITLE, fresh_installer, installed_exactly, page, replace_edit_text, unix_path,
@@ -28,10 +29,11 @@ class InstallRun(InstallerTest):
         self.assertTrue(installed_exactly(folder))
         self.assertEqual(record_text(), "D:\\varnel")
         self.assertTrue(os.path.isfile(LINK))
-        with open(LINK, "rb") as f:
-            data = f.read()
-        target = "D:\\varnel\\varnel.exe"
-        self.assertTrue(target.encode("utf-16-le") in data or target.encode("ascii") in data)
+        link = read_link(LINK)
+        self.assertEqual(link.get("base_path"), "D:\\varnel\\varnel.exe")
+        self.assertEqual(link.get("working_dir"), "D:\\varnel")
+        self.assertEqual(link.get("description"), "Varnel")
+        self.assertEqual(link["show"], 1)
         win.click(*LAUNCH)
         self.assertEqual(app.wait_exit(), 0)
         end = time.time() + 15
@@ -79,8 +81,7 @@ class InstallRun(InstallerTest):
         self.assertTrue(installed_exactly(unix_path("D:\\游戏\\varnel")))
         with open(RECORD, "rb") as f:
             self.assertEqual(f.read(), "D:\\游戏\\varnel".encode("gbk"))  # GBK bytes, nothing else
-        with open(LINK, "rb") as f:
-            self.assertIn("D:\\游戏\\varnel".encode("utf-16-le"), f.read())
+        self.assertEqual(read_link(LINK).get("base_path"), "D:\\游戏\\varnel\\varnel.exe")
 
     def test_without_the_shortcut_box_only_the_record_is_written(self):
         app, win = self.start()
