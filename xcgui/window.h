@@ -25,7 +25,7 @@ public:
     bool Alive() const { return hwnd_ != nullptr; }
     HWND Hwnd() const { return hwnd_; }
     Element& Root() { return *root_; }
-    const WindowSpec& Spec() const { return spec_; }
+    const WindowSpec& Definition() const { return spec_; }
     Size ContentSize() const;
 
     void Relayout();
