@@ -8,8 +8,10 @@
 
 #include "kinds.h"
 #include "layout_parser.h"
+#include "painter.h"
 #include "picture.h"
 #include "library.h"
+#include "warm_up.h"
 #include "window.h"
 #include "zip_memory.h"
 
@@ -50,7 +52,14 @@ const char* WINAPI XC_wtoa(const wchar_t* text) {
     return out.c_str();
 }
 
-BOOL WINAPI XInitXCGUI(BOOL) { return EnsureGdiplus() ? TRUE : FALSE; }
+BOOL WINAPI XInitXCGUI(BOOL) {
+    if (!EnsureGdiplus()) return FALSE;
+    RunBeside([] {
+        if (HDC screen = GetDC(nullptr)) ReleaseDC(nullptr, screen);
+        PrepareFont(FontSpec{});
+    });
+    return TRUE;
+}
 
 void WINAPI XC_EnableAutoDPI(BOOL enable) {
     Lib().autoDpi = enable != FALSE;
@@ -92,6 +101,13 @@ xc::Handle WINAPI XC_LoadLayoutZipMem(const void* data, int length, const wchar_
         scale = std::clamp(GetDeviceCaps(screen, LOGPIXELSY) / 96.0, 1.0, 4.0);
         ReleaseDC(nullptr, screen);
     }
+    // Measured beside while the window is being created; the first layout
+    // then finds its texts measured.
+    std::vector<std::pair<std::wstring, FontSpec>> texts;
+    ForEach(*layout->root, [&](Element& e) {
+        if (!e.text.empty() && e.kind != Kind::Edit) texts.emplace_back(e.text, e.font);
+    });
+    RunBeside([texts = std::move(texts), scale] { PrepareTexts(texts, scale); });
     auto window = std::make_unique<Window>(std::move(*layout), scale);
     window->handle = NewHandle();
     ForEach(window->Root(), [](Element& e) {
@@ -148,6 +164,7 @@ void WINAPI XExitXCGUI() {
     lib.windows.clear();
     lib.elements.clear();
     lib.resources = Resources{};
+    FinishSideWork();
     ReleaseEditFonts();
     ShutdownGdiplus();
 }

@@ -3,9 +3,12 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <tuple>
+#include <vector>
 
 #include "kinds.h"
 #include "picture.h"
+#include "warm_up.h"
 
 namespace xcgui {
 
@@ -28,9 +31,13 @@ struct Cache {
     HDC measureDc = nullptr;
     std::unique_ptr<Gdiplus::Graphics> measure;
     std::unique_ptr<Gdiplus::StringFormat> format;
+    // Texts measured before: a layout is measured again whenever a text or a
+    // page changes, and most of its texts stay the same.
+    std::map<std::tuple<FontKey, float, std::wstring>, Size> measured;
 };
 
 Cache& TheCache() {
+    FinishSideWork();
     static Cache cache;
     return cache;
 }
@@ -62,7 +69,10 @@ Gdiplus::Color ToColor(Argb c) { return Gdiplus::Color(static_cast<Gdiplus::ARGB
 
 }  // namespace
 
-void SetMeasureScale(double scale) { g_measureScale = static_cast<float>(scale); }
+void SetMeasureScale(double scale) {
+    FinishSideWork();  // its measuring reads the scale
+    g_measureScale = static_cast<float>(scale);
+}
 
 bool EnsureGdiplus() {
     if (g_gdiplusToken) return true;
@@ -75,6 +85,7 @@ void ShutdownGdiplus() {
     auto& c = TheCache();
     c.fonts.clear();
     c.faces.clear();
+    c.measured.clear();
     c.measure.reset();
     if (c.measureDc) DeleteDC(c.measureDc);
     c.measureDc = nullptr;
@@ -102,6 +113,17 @@ std::wstring ResolvedFace(const std::wstring& face) {
     return faces[face] = chosen;
 }
 
+void PrepareFont(const FontSpec& font) {
+    if (!EnsureGdiplus()) return;
+    FontFor(font, false);
+}
+
+void PrepareTexts(const std::vector<std::pair<std::wstring, FontSpec>>& texts, double scale) {
+    if (!EnsureGdiplus()) return;
+    g_measureScale = static_cast<float>(scale);
+    for (const auto& [text, font] : texts) MeasureText(text, font);
+}
+
 Size MeasureText(const std::wstring& text, const FontSpec& font) {
     if (!EnsureGdiplus()) return {};
     auto& c = TheCache();
@@ -110,6 +132,9 @@ Size MeasureText(const std::wstring& text, const FontSpec& font) {
         c.measure = std::make_unique<Gdiplus::Graphics>(c.measureDc);
         c.measure->SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     }
+    auto key = std::make_tuple(FontKey{font.face, font.size, font.bold, false}, g_measureScale, text);
+    if (auto it = c.measured.find(key); it != c.measured.end()) return it->second;
+    if (c.measured.size() >= 512) c.measured.clear();  // status lines change all the time
     Gdiplus::Font& f = FontFor(font, false);
     // Measured at the drawing scale: hinted text does not grow linearly.
     c.measure->ResetTransform();
@@ -119,7 +144,9 @@ Size MeasureText(const std::wstring& text, const FontSpec& font) {
     c.measure->MeasureString(probe.c_str(), static_cast<INT>(probe.size()), &f, Gdiplus::PointF(0, 0), &Format(),
                              &box);
     const int lineHeight = static_cast<int>(f.GetHeight(96.0f) + 0.99f);
-    return {text.empty() ? 0 : static_cast<int>(box.Width + 2.99f), lineHeight};
+    const Size size{text.empty() ? 0 : static_cast<int>(box.Width + 2.99f), lineHeight};
+    c.measured.emplace(std::move(key), size);
+    return size;
 }
 
 void DrawText(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box,

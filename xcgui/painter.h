@@ -7,6 +7,8 @@
 #include <gdiplus.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "element.h"
 #include "resources.h"
@@ -25,6 +27,10 @@ std::wstring ResolvedFace(const std::wstring& face);
 inline float FontPixels(int points) { return static_cast<float>(points) * 96.0f / 72.0f; }
 
 Size MeasureText(const std::wstring& text, const FontSpec& font);
+// Ahead of need, on the side thread: resolves the face and makes the font,
+// or measures the texts at the given scale.
+void PrepareFont(const FontSpec& font);
+void PrepareTexts(const std::vector<std::pair<std::wstring, FontSpec>>& texts, double scale);
 // The scale the measured texts will be drawn at (the window's DPI scale).
 void SetMeasureScale(double scale);
 

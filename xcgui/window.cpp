@@ -17,6 +17,7 @@ namespace {
 
 const wchar_t kContentClass[] = L"XCGUI_Window";
 const wchar_t kShadowClass[] = L"XCGUI_Shadow";
+const UINT kShowShadow = WM_APP + 0x58;
 
 HINSTANCE Module() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
@@ -99,9 +100,7 @@ bool Window::Create() {
         shadow_ = nullptr;
         return false;
     }
-    Relayout();
-    UpdateShadow();
-    return true;
+    return true;  // laid out when first needed: the caller usually sets texts first
 }
 
 // The shadow: a layered window behind the content, its band fading out.
@@ -157,14 +156,26 @@ void Window::UpdateShadow() {
     ReleaseDC(nullptr, screen);
 }
 
+void Window::ShowShadow() {
+    if (!shadow_ || !IsWindowVisible(hwnd_)) return;
+    if (!shadowDrawn_) {
+        UpdateShadow();
+        shadowDrawn_ = true;
+    }
+    // Right below the content, without taking the activation.
+    SetWindowPos(shadow_, hwnd_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
 void Window::Show(bool show) {
     if (!hwnd_) return;
     if (show) {
-        if (layoutDirty_) Relayout();
-        if (shadow_) ShowWindow(shadow_, SW_SHOWNOACTIVATE);
+        EnsureLayout();
         ShowWindow(hwnd_, SW_SHOW);
         SetForegroundWindow(hwnd_);
         UpdateWindow(hwnd_);
+        // The shadow follows once the content is on screen: drawing it first
+        // would only delay the window the user waits for.
+        if (shadow_) PostMessageW(hwnd_, kShowShadow, 0, 0);
     } else {
         ShowWindow(hwnd_, SW_HIDE);
         if (shadow_) ShowWindow(shadow_, SW_HIDE);
@@ -201,6 +212,10 @@ void Window::Invalidate(const Rect& r) {
     InvalidateRect(hwnd_, &rc, FALSE);
 }
 
+void Window::InvalidateAll() {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 void Window::Changed(const Element& e, bool affectsLayout) {
     if (!hwnd_) return;
     if (!Lib().autoRedraw) {
@@ -208,8 +223,9 @@ void Window::Changed(const Element& e, bool affectsLayout) {
         return;
     }
     if (affectsLayout) {
-        Relayout();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        // Laid out once at the next paint, however many texts change before it.
+        layoutDirty_ = true;
+        InvalidateAll();
     } else {
         Invalidate(e.rect);
     }
@@ -218,7 +234,7 @@ void Window::Changed(const Element& e, bool affectsLayout) {
 void Window::Redraw(const Element* e, bool now) {
     if (!hwnd_) return;
     if (e) Invalidate(e->rect);
-    else InvalidateRect(hwnd_, nullptr, FALSE);
+    else InvalidateAll();
     if (now) UpdateWindow(hwnd_);
 }
 
@@ -229,7 +245,7 @@ xc::Handle Window::AddPopup(Popup popup) {
     if (popup.autoClose) SetTimer(hwnd_, static_cast<UINT_PTR>(h), kPopupLifetimeMs, nullptr);
     popups_.push_back(std::move(popup));
     LayoutPopups(popups_, ContentSize());
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateAll();
     return h;
 }
 
@@ -238,7 +254,7 @@ void Window::RemovePopup(xc::Handle h) {
     std::erase_if(popups_, [h](const Popup& p) { return p.handle == h; });
     if (popupHot_ == h) popupHot_ = 0;
     LayoutPopups(popups_, ContentSize());
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateAll();
 }
 
 POINT Window::Design(LPARAM lp) const {
@@ -247,6 +263,7 @@ POINT Window::Design(LPARAM lp) const {
 }
 
 Element* Window::HitTest(int x, int y) {
+    EnsureLayout();
     for (Element* e = Deepest(*root_, x, y); e; e = e->parent)
         if (e->Interactive()) return e->enabled ? e : nullptr;
     return nullptr;
@@ -280,6 +297,7 @@ void Window::FocusElement(Element* e, bool cues) {
 }
 
 void Window::MoveFocus(bool backwards) {
+    EnsureLayout();
     std::vector<Element*> order;
     ForEach(*root_, [&](Element& e) {
         if (e.Interactive() && e.enabled && !IsClose(e) && Visible(e) && e.rect.w > 0 && e.rect.h > 0)
@@ -351,35 +369,46 @@ bool Window::PreTranslate(const MSG& msg) {
     }
 }
 
+PaintContext Window::Context() const {
+    return PaintContext{Lib().resources, hover_, pressed_, focus_, focusCues_};
+}
+
+void Window::MakeBackBuffer(HDC compatible) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const Size size{std::max(1, static_cast<int>(client.right)), std::max(1, static_cast<int>(client.bottom))};
+    if (backDc_ && size == backSize_) return;
+    if (backDc_) {
+        SelectObject(backDc_, backOld_);
+        DeleteObject(backBitmap_);
+        DeleteDC(backDc_);
+    }
+    // A device bitmap, not a DIB section: GDI+ under Wine draws into it much
+    // faster.
+    backDc_ = CreateCompatibleDC(compatible);
+    backBitmap_ = CreateCompatibleBitmap(compatible, size.w, size.h);
+    backOld_ = SelectObject(backDc_, backBitmap_);
+    backSize_ = size;
+}
+
+// The whole layout and its popups into the back buffer.
+void Window::Render(const PaintContext& ctx) {
+    Gdiplus::Graphics g(backDc_);
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    g.Clear(Gdiplus::Color(255, 255, 255, 255));
+    g.ScaleTransform(static_cast<float>(scale_), static_cast<float>(scale_));
+    PaintTree(g, *root_, ctx);
+    for (const Popup& p : popups_) PaintPopup(g, p, p.handle == popupHot_);
+}
+
 void Window::Paint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
-    if (layoutDirty_) Relayout();
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    const Size size{client.right, client.bottom};
-    if (!backDc_ || size != backSize_) {
-        if (backDc_) {
-            SelectObject(backDc_, backOld_);
-            DeleteObject(backBitmap_);
-            DeleteDC(backDc_);
-        }
-        backDc_ = CreateCompatibleDC(dc);
-        backBitmap_ = CreateCompatibleBitmap(dc, std::max(1, size.w), std::max(1, size.h));
-        backOld_ = SelectObject(backDc_, backBitmap_);
-        backSize_ = size;
-    }
-    {
-        Gdiplus::Graphics g(backDc_);
-        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-        g.Clear(Gdiplus::Color(255, 255, 255, 255));
-        g.ScaleTransform(static_cast<float>(scale_), static_cast<float>(scale_));
-        PaintContext ctx{Lib().resources, hover_, pressed_, focus_, focusCues_};
-        PaintTree(g, *root_, ctx);
-        for (const Popup& p : popups_) PaintPopup(g, p, p.handle == popupHot_);
-    }
+    EnsureLayout();
+    MakeBackBuffer(dc);
+    Render(Context());
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
            backDc_, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
     EndPaint(hwnd_, &ps);
@@ -433,7 +462,7 @@ LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         const xc::Handle hot = popup && popup->closeButton && popup->CloseRect().Contains(p.x, p.y) ? popup->handle : 0;
         if (hot != popupHot_) {
             popupHot_ = hot;
-            InvalidateRect(hwnd_, nullptr, FALSE);
+            InvalidateAll();
         }
         SetHover(popup ? nullptr : HitTest(p.x, p.y));
         return 0;
@@ -443,7 +472,7 @@ LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         SetHover(nullptr);
         if (popupHot_) {
             popupHot_ = 0;
-            InvalidateRect(hwnd_, nullptr, FALSE);
+            InvalidateAll();
         }
         return 0;
     case WM_SETCURSOR:
@@ -505,6 +534,7 @@ LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         if (PreTranslate(m)) return 0;
         break;
     }
+    case kShowShadow: ShowShadow(); return 0;
     case WM_TIMER: RemovePopup(static_cast<xc::Handle>(wp)); return 0;
     case WM_COMMAND:
         if (HIWORD(wp) == EN_SETFOCUS || HIWORD(wp) == EN_KILLFOCUS) {

@@ -9,6 +9,7 @@
 
 #include "layout_parser.h"
 #include "notify.h"
+#include "painter.h"
 
 namespace xcgui {
 
@@ -29,6 +30,9 @@ public:
     Size ContentSize() const;
 
     void Relayout();
+    void EnsureLayout() {
+        if (layoutDirty_) Relayout();
+    }
     // An element's text, state or visibility changed.
     void Changed(const Element& e, bool affectsLayout);
     void Redraw(const Element* e, bool now);
@@ -44,7 +48,12 @@ private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void Paint();
+    PaintContext Context() const;
+    void MakeBackBuffer(HDC compatible);
+    void Render(const PaintContext& ctx);
+    void InvalidateAll();
     void UpdateShadow();
+    void ShowShadow();
     Element* HitTest(int x, int y);
     Popup* PopupAt(int x, int y);
     void SetHover(Element* e);
@@ -61,6 +70,7 @@ private:
     double scale_;
     HWND hwnd_ = nullptr;
     HWND shadow_ = nullptr;
+    bool shadowDrawn_ = false;  // its pixels are made on first showing
     bool layoutDirty_ = true;
     Element* hover_ = nullptr;
     Element* pressed_ = nullptr;
