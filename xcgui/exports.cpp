@@ -11,7 +11,7 @@
 #include "painter.h"
 #include "picture.h"
 #include "library.h"
-#include "warm_up.h"
+#include "side_work.h"
 #include "window.h"
 #include "zip_memory.h"
 
@@ -54,10 +54,8 @@ const char* WINAPI XC_wtoa(const wchar_t* text) {
 
 BOOL WINAPI XInitXCGUI(BOOL) {
     if (!EnsureGdiplus()) return FALSE;
-    RunBeside([] {
-        if (HDC screen = GetDC(nullptr)) ReleaseDC(nullptr, screen);
-        PrepareFont(FontSpec{});
-    });
+    // The font's memory DC also starts the display driver.
+    RunBeside([] { PrepareFont(FontSpec{}); });
     return TRUE;
 }
 

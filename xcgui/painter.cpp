@@ -8,7 +8,7 @@
 
 #include "kinds.h"
 #include "picture.h"
-#include "warm_up.h"
+#include "side_work.h"
 
 namespace xcgui {
 

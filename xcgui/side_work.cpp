@@ -1,4 +1,4 @@
-#include "warm_up.h"
+#include "side_work.h"
 
 #include <windows.h>
 
