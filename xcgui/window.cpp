@@ -8,6 +8,8 @@
 #include "kinds.h"
 #include "layout.h"
 #include "library.h"
+#include "picture.h"
+#include "side_work.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -88,22 +90,17 @@ bool Window::Create() {
         y = work.top + (work.bottom - work.top - fullH) / 2;
     }
 
-    if (shadow > 0)
-        shadow_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                  kShadowClass, L"", WS_POPUP, x, y, fullW, fullH, nullptr, nullptr, Module(), nullptr);
-    // Owned by the shadow, the content always stays above it.
     hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kContentClass, spec_.caption.c_str(),
                             WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x + shadow, y + shadow,
-                            Scaled(content.w, scale_), Scaled(content.h, scale_), shadow_, nullptr, Module(), this);
-    if (!hwnd_) {
-        if (shadow_) DestroyWindow(shadow_);
-        shadow_ = nullptr;
-        return false;
-    }
-    return true;  // laid out when first needed: the caller usually sets texts first
+                            Scaled(content.w, scale_), Scaled(content.h, scale_), nullptr, nullptr, Module(), this);
+    // Laid out when first needed: the caller usually sets texts first. The
+    // shadow window is made after the first paint (ShowShadow).
+    return hwnd_ != nullptr;
 }
 
-// The shadow: a layered window behind the content, its band fading out.
+// The shadow: a layered window around the content, its band fading out and
+// its inside clear. Owned by the content, it stays right above it in the
+// z-order, hides when it is minimised and passes every click through.
 void Window::UpdateShadow() {
     const int s = Scaled(spec_.shadowSize, scale_);
     if (!shadow_ || s <= 0) return;
@@ -157,25 +154,52 @@ void Window::UpdateShadow() {
 }
 
 void Window::ShowShadow() {
-    if (!shadow_ || !IsWindowVisible(hwnd_)) return;
-    if (!shadowDrawn_) {
-        UpdateShadow();
-        shadowDrawn_ = true;
+    const int s = Scaled(spec_.shadowSize, scale_);
+    if (s <= 0 || !IsWindowVisible(hwnd_)) return;
+    if (!shadow_) {
+        RECT r;
+        GetWindowRect(hwnd_, &r);
+        shadow_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                  kShadowClass, L"", WS_POPUP, r.left - s, r.top - s, r.right - r.left + 2 * s,
+                                  r.bottom - r.top + 2 * s, hwnd_, nullptr, Module(), nullptr);
+        if (!shadow_) return;
+        UpdateShadow();  // drawn before it is first shown: nothing stale shows through
     }
-    // Right below the content, without taking the activation.
-    SetWindowPos(shadow_, hwnd_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ShowWindow(shadow_, SW_SHOWNOACTIVATE);
+}
+
+// The pictures of the frame about to be drawn, scaled to their device size on
+// the side thread while the window is being shown; drawing waits for it.
+void Window::ScalePicturesBeside() {
+    std::vector<std::pair<std::shared_ptr<Picture>, Size>> work;
+    const auto device = [&](int v) { return static_cast<int>(std::lround(static_cast<float>(v) * static_cast<float>(scale_))); };
+    ForEach(*root_, [&](Element& e) {
+        if (!Visible(e) || e.rect.w <= 0 || e.rect.h <= 0) return;
+        for (const Fill& fill : e.background.For(VisualState::Leave)) {
+            if (fill.kind != Fill::Kind::Image) continue;
+            const auto it = Lib().resources.images.find(fill.image);
+            if (it == Lib().resources.images.end() || !it->second.picture) continue;
+            const Size size{device(e.rect.Right()) - device(e.rect.x), device(e.rect.Bottom()) - device(e.rect.y)};
+            work.emplace_back(it->second.picture, size);
+        }
+    });
+    if (!work.empty())
+        RunBeside([work = std::move(work)] {
+            for (const auto& [picture, size] : work) picture->Scaled(size);
+        });
 }
 
 void Window::Show(bool show) {
     if (!hwnd_) return;
     if (show) {
         EnsureLayout();
+        ScalePicturesBeside();
         ShowWindow(hwnd_, SW_SHOW);
         SetForegroundWindow(hwnd_);
         UpdateWindow(hwnd_);
-        // The shadow follows once the content is on screen: drawing it first
+        // The shadow follows once the content is on screen: making it first
         // would only delay the window the user waits for.
-        if (shadow_) PostMessageW(hwnd_, kShowShadow, 0, 0);
+        PostMessageW(hwnd_, kShowShadow, 0, 0);
     } else {
         ShowWindow(hwnd_, SW_HIDE);
         if (shadow_) ShowWindow(shadow_, SW_HIDE);
@@ -393,6 +417,7 @@ void Window::MakeBackBuffer(HDC compatible) {
 
 // The whole layout and its popups into the back buffer.
 void Window::Render(const PaintContext& ctx) {
+    FinishSideWork();  // the pictures may still be being scaled
     Gdiplus::Graphics g(backDc_);
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);

@@ -54,6 +54,7 @@ private:
     void InvalidateAll();
     void UpdateShadow();
     void ShowShadow();
+    void ScalePicturesBeside();
     Element* HitTest(int x, int y);
     Popup* PopupAt(int x, int y);
     void SetHover(Element* e);
@@ -69,8 +70,7 @@ private:
     std::unique_ptr<Element> root_;
     double scale_;
     HWND hwnd_ = nullptr;
-    HWND shadow_ = nullptr;
-    bool shadowDrawn_ = false;  // its pixels are made on first showing
+    HWND shadow_ = nullptr;  // made on first showing
     bool layoutDirty_ = true;
     Element* hover_ = nullptr;
     Element* pressed_ = nullptr;
