@@ -202,7 +202,7 @@ void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState sta
             HDC src = CreateCompatibleDC(dc);
             HGDIOBJ old = SelectObject(src, scaled);
             BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-            AlphaBlend(dc, x, y, size.w, size.h, src, 0, 0, size.w, size.h, blend);
+            GdiAlphaBlend(dc, x, y, size.w, size.h, src, 0, 0, size.w, size.h, blend);  // gdi32: no msimg32 to load
             SelectObject(src, old);
             DeleteDC(src);
             g.ReleaseHDC(dc);

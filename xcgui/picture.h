@@ -1,5 +1,5 @@
 // A decoded picture and its copy scaled to the size it is drawn at. Pictures
-// are drawn with GDI's AlphaBlend from that copy: under Wine the first GDI+
+// are drawn with GDI's alpha blending from that copy: under Wine the first GDI+
 // bitmap of a process costs a quarter of a second, and GDI+'s own
 // stretching is slow there.
 #pragma once
