@@ -93,6 +93,11 @@ inline bool Visible(const Element& e) {
     return true;
 }
 
+// True when the layout measures the element's content for its size.
+inline bool SizedByContent(const Element& e) {
+    return e.width.mode == SizeSpec::Mode::Auto || e.height.mode == SizeSpec::Mode::Auto;
+}
+
 template <typename F>
 void ForEach(Element& e, F&& f) {
     f(e);

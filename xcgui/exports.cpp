@@ -29,8 +29,7 @@ void SetText(Element& e, const std::wstring& text) {
     if (e.text == text) return;
     e.text = text;
     if (Window* w = WindowHolding(e)) {
-        const bool autoSized = e.width.mode == SizeSpec::Mode::Auto || e.height.mode == SizeSpec::Mode::Auto;
-        w->Changed(e, autoSized);
+        w->Changed(e, SizedByContent(e));
     }
 }
 
@@ -103,7 +102,7 @@ xc::Handle WINAPI XC_LoadLayoutZipMem(const void* data, int length, const wchar_
     // then finds its texts measured.
     std::vector<std::pair<std::wstring, FontSpec>> texts;
     ForEach(*layout->root, [&](Element& e) {
-        if (!e.text.empty() && e.kind != Kind::Edit) texts.emplace_back(e.text, e.font);
+        if (SizedByContent(e) && !e.text.empty() && e.kind != Kind::Edit) texts.emplace_back(e.text, e.font);
     });
     RunBeside([texts = std::move(texts), scale] { PrepareTexts(texts, scale); });
     auto window = std::make_unique<Window>(std::move(*layout), scale);
