@@ -33,6 +33,25 @@ void SetText(Element& e, const std::wstring& text) {
     }
 }
 
+// Nothing may leave an export into the caller: when something fails inside
+// (memory running out), the export gives its "nothing done" result.
+template <typename R, typename F>
+R Guard(R failed, F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return failed;
+    }
+}
+
+template <typename F>
+void Guard(F&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -43,19 +62,23 @@ int WINAPI XC_AnsiToUnicode(const char* text, int textLength, wchar_t* out, int 
 }
 
 const char* WINAPI XC_wtoa(const wchar_t* text) {
-    if (!text) return nullptr;
-    auto& out = Lib().tempAnsi;
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    out.assign(n > 0 ? n : 1, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out.c_str();
+    return Guard<const char*>(nullptr, [&]() -> const char* {
+        if (!text) return nullptr;
+        auto& out = Lib().tempAnsi;
+        const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+        out.assign(n > 0 ? n : 1, '\0');
+        if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
+        return out.c_str();
+    });
 }
 
 BOOL WINAPI XInitXCGUI(BOOL) {
-    if (!EnsureGdiplus()) return FALSE;
-    // The font's memory DC also starts the display driver.
-    RunBeside([] { PrepareFont(FontSpec{}); });
-    return TRUE;
+    return Guard<BOOL>(FALSE, [&]() -> BOOL {
+        if (!EnsureGdiplus()) return FALSE;
+        // The font's memory DC also starts the display driver.
+        RunBeside([] { PrepareFont(FontSpec{}); });
+        return TRUE;
+    });
 }
 
 void WINAPI XC_EnableAutoDPI(BOOL enable) {
@@ -69,57 +92,61 @@ void WINAPI XC_EnableAutoRedrawUI(BOOL enable) { Lib().autoRedraw = enable != FA
 void WINAPI XC_EnableResMonitor(BOOL) {}
 
 BOOL WINAPI XC_LoadResourceZipMem(const void* data, int length, const wchar_t* fileName, const wchar_t* password) {
-    if (!data || length <= 0 || !fileName) return FALSE;
-    const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
-    if (!bytes) return FALSE;
-    auto res = ParseResources(AsText(*bytes));
-    if (!res) return FALSE;
-    bool complete = EnsureGdiplus();  // GDI+ decodes the uncommon formats
-    for (auto& [name, image] : res->images) {
-        const auto picture = ReadZipEntry(data, static_cast<std::size_t>(length), image.file, Text(password));
-        if (picture) image.picture = DecodePicture(*picture);
-        if (!image.picture) complete = false;  // drawn as nothing; the rest still loads
-    }
-    Lib().resources = std::move(*res);
-    return complete ? TRUE : FALSE;
+    return Guard<BOOL>(FALSE, [&]() -> BOOL {
+        if (!data || length <= 0 || !fileName) return FALSE;
+        const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
+        if (!bytes) return FALSE;
+        auto res = ParseResources(AsText(*bytes));
+        if (!res) return FALSE;
+        bool complete = EnsureGdiplus();  // GDI+ decodes the uncommon formats
+        for (auto& [name, image] : res->images) {
+            const auto picture = ReadZipEntry(data, static_cast<std::size_t>(length), image.file, Text(password));
+            if (picture) image.picture = DecodePicture(*picture);
+            if (!image.picture) complete = false;  // drawn as nothing; the rest still loads
+        }
+        Lib().resources = std::move(*res);
+        return complete ? TRUE : FALSE;
+    });
 }
 
 xc::Handle WINAPI XC_LoadLayoutZipMem(const void* data, int length, const wchar_t* fileName, const wchar_t* password,
                                       xc::Handle, HWND) {
-    if (!data || length <= 0 || !fileName || !EnsureGdiplus()) return 0;
-    const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
-    if (!bytes) return 0;
-    auto layout = ParseLayout(AsText(*bytes), Lib().resources);
-    if (!layout) return 0;
+    return Guard<xc::Handle>(0, [&]() -> xc::Handle {
+        if (!data || length <= 0 || !fileName || !EnsureGdiplus()) return 0;
+        const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
+        if (!bytes) return 0;
+        auto layout = ParseLayout(AsText(*bytes), Lib().resources);
+        if (!layout) return 0;
 
-    double scale = 1.0;
-    if (Lib().autoDpi) {
-        HDC screen = GetDC(nullptr);
-        scale = std::clamp(GetDeviceCaps(screen, LOGPIXELSY) / 96.0, 1.0, 4.0);
-        ReleaseDC(nullptr, screen);
-    }
-    // Measured beside while the window is being created; the first layout
-    // then finds its texts measured.
-    std::vector<std::pair<std::wstring, FontSpec>> texts;
-    ForEach(*layout->root, [&](Element& e) {
-        if (SizedByContent(e) && !e.text.empty() && e.kind != Kind::Edit) texts.emplace_back(e.text, e.font);
+        double scale = 1.0;
+        if (Lib().autoDpi) {
+            HDC screen = GetDC(nullptr);
+            scale = std::clamp(GetDeviceCaps(screen, LOGPIXELSY) / 96.0, 1.0, 4.0);
+            ReleaseDC(nullptr, screen);
+        }
+        // Measured beside while the window is being created; the first layout
+        // then finds its texts measured.
+        std::vector<std::pair<std::wstring, FontSpec>> texts;
+        ForEach(*layout->root, [&](Element& e) {
+            if (SizedByContent(e) && !e.text.empty() && e.kind != Kind::Edit) texts.emplace_back(e.text, e.font);
+        });
+        RunBeside([texts = std::move(texts), scale] { PrepareTexts(texts, scale); });
+        auto window = std::make_unique<Window>(std::move(*layout), scale);
+        window->handle = NewHandle();
+        ForEach(window->Root(), [](Element& e) {
+            e.handle = NewHandle();
+            Lib().elements[e.handle] = &e;
+        });
+        Lib().windows[window->handle] = window.get();
+        if (!window->Create()) {
+            ForEach(window->Root(), [](Element& e) { Lib().elements.erase(e.handle); });
+            Lib().windows.erase(window->handle);
+            return 0;
+        }
+        const xc::Handle h = window->handle;
+        Lib().allWindows.push_back(std::move(window));
+        return h;
     });
-    RunBeside([texts = std::move(texts), scale] { PrepareTexts(texts, scale); });
-    auto window = std::make_unique<Window>(std::move(*layout), scale);
-    window->handle = NewHandle();
-    ForEach(window->Root(), [](Element& e) {
-        e.handle = NewHandle();
-        Lib().elements[e.handle] = &e;
-    });
-    Lib().windows[window->handle] = window.get();
-    if (!window->Create()) {
-        ForEach(window->Root(), [](Element& e) { Lib().elements.erase(e.handle); });
-        Lib().windows.erase(window->handle);
-        return 0;
-    }
-    const xc::Handle h = window->handle;
-    Lib().allWindows.push_back(std::move(window));
-    return h;
 }
 
 void WINAPI XWnd_EnableDragBorder(xc::Handle window, BOOL enable) {
@@ -127,105 +154,129 @@ void WINAPI XWnd_EnableDragBorder(xc::Handle window, BOOL enable) {
 }
 
 BOOL WINAPI XWnd_Show(xc::Handle window, BOOL show) {
-    Window* w = WindowOf(window);
-    if (!w) return FALSE;
-    w->Show(show != FALSE);
-    return TRUE;
+    return Guard<BOOL>(FALSE, [&]() -> BOOL {
+        Window* w = WindowOf(window);
+        if (!w) return FALSE;
+        w->Show(show != FALSE);
+        return TRUE;
+    });
 }
 
 void WINAPI XRunXCGUI() {
-    if (Lib().windows.empty()) return;
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        bool done = false;
-        for (auto& [h, w] : Lib().windows)
-            if (w->PreTranslate(msg)) {
-                done = true;
-                break;
-            }
-        if (done) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    Guard([&] {
+        if (Lib().windows.empty()) return;
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            bool done = false;
+            for (auto& [h, w] : Lib().windows)
+                if (w->PreTranslate(msg)) {
+                    done = true;
+                    break;
+                }
+            if (done) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    });
 }
 
 void WINAPI XExitXCGUI() {
-    auto& lib = Lib();
-    const bool hadWindows = !lib.windows.empty();
-    for (auto& w : lib.allWindows) w->Destroy();
-    if (hadWindows) {
-        MSG msg;  // the quit that closing the last window posted
-        PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    }
-    lib.allWindows.clear();
-    lib.windows.clear();
-    lib.elements.clear();
-    lib.resources = Resources{};
-    FinishSideWork();
-    ReleaseEditFonts();
-    ShutdownGdiplus();
+    Guard([&] {
+        auto& lib = Lib();
+        const bool hadWindows = !lib.windows.empty();
+        for (auto& w : lib.allWindows) w->Destroy();
+        if (hadWindows) {
+            MSG msg;  // the quit that closing the last window posted
+            PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        }
+        lib.allWindows.clear();
+        lib.windows.clear();
+        lib.elements.clear();
+        lib.resources = Resources{};
+        FinishSideWork();
+        ReleaseEditFonts();
+        ShutdownGdiplus();
+    });
 }
 
 xc::Handle WINAPI XC_GetObjectByName(const wchar_t* name) {
-    if (!name || !*name) return 0;
-    for (auto it = Lib().windows.rbegin(); it != Lib().windows.rend(); ++it) {
-        xc::Handle found = 0;
-        ForEach(it->second->Root(), [&](Element& e) {
-            if (!found && e.name == name) found = e.handle;
-        });
-        if (found) return found;
-    }
-    return 0;
+    return Guard<xc::Handle>(0, [&]() -> xc::Handle {
+        if (!name || !*name) return 0;
+        for (auto it = Lib().windows.rbegin(); it != Lib().windows.rend(); ++it) {
+            xc::Handle found = 0;
+            ForEach(it->second->Root(), [&](Element& e) {
+                if (!found && e.name == name) found = e.handle;
+            });
+            if (found) return found;
+        }
+        return 0;
+    });
 }
 
 BOOL WINAPI XEle_RegEventC1(xc::Handle element, int eventType, void* callback) {
-    Element* e = ElementOf(element);
-    if (!e || !callback || eventType != xc::kEventButtonClick) return FALSE;
-    e->clickHandlers.push_back(reinterpret_cast<xc::ClickCallback>(callback));
-    return TRUE;
+    return Guard<BOOL>(FALSE, [&]() -> BOOL {
+        Element* e = ElementOf(element);
+        if (!e || !callback || eventType != xc::kEventButtonClick) return FALSE;
+        e->clickHandlers.push_back(reinterpret_cast<xc::ClickCallback>(callback));
+        return TRUE;
+    });
 }
 
 const wchar_t* WINAPI XEdit_GetText_Temp(xc::Handle edit) {
-    Element* e = ElementOf(edit);
-    if (!e || e->kind != Kind::Edit) return nullptr;
-    Lib().tempWide = EditControlText(*e);
-    return Lib().tempWide.c_str();
+    return Guard<const wchar_t*>(nullptr, [&]() -> const wchar_t* {
+        Element* e = ElementOf(edit);
+        if (!e || e->kind != Kind::Edit) return nullptr;
+        Lib().tempWide = EditControlText(*e);
+        return Lib().tempWide.c_str();
+    });
 }
 
 void WINAPI XEdit_SetText(xc::Handle edit, const wchar_t* text) {
-    Element* e = ElementOf(edit);
-    if (!e || e->kind != Kind::Edit) return;
-    SetEditControlText(*e, Text(text));
+    Guard([&] {
+        Element* e = ElementOf(edit);
+        if (!e || e->kind != Kind::Edit) return;
+        SetEditControlText(*e, Text(text));
+    });
 }
 
 void WINAPI XShapeText_SetText(xc::Handle shapeText, const wchar_t* text) {
-    Element* e = ElementOf(shapeText);
-    if (!e || e->kind != Kind::ShapeText) return;
-    SetText(*e, Text(text));
+    Guard([&] {
+        Element* e = ElementOf(shapeText);
+        if (!e || e->kind != Kind::ShapeText) return;
+        SetText(*e, Text(text));
+    });
 }
 
 void WINAPI XEle_Redraw(xc::Handle element, BOOL immediate) {
-    Element* e = ElementOf(element);
-    if (!e) return;
-    if (Window* w = WindowHolding(*e)) w->Redraw(e, immediate != FALSE);
+    Guard([&] {
+        Element* e = ElementOf(element);
+        if (!e) return;
+        if (Window* w = WindowHolding(*e)) w->Redraw(e, immediate != FALSE);
+    });
 }
 
 void WINAPI XWidget_Show(xc::Handle widget, BOOL show) {
-    Element* e = ElementOf(widget);
-    if (!e || e->shown == (show != FALSE)) return;
-    e->shown = show != FALSE;
-    if (Window* w = WindowHolding(*e)) w->Changed(*e, true);
+    Guard([&] {
+        Element* e = ElementOf(widget);
+        if (!e || e->shown == (show != FALSE)) return;
+        e->shown = show != FALSE;
+        if (Window* w = WindowHolding(*e)) w->Changed(*e, true);
+    });
 }
 
 void WINAPI XWnd_AdjustLayout(xc::Handle window) {
-    Window* w = WindowOf(window);
-    if (!w) return;
-    w->Relayout();
-    w->Redraw(nullptr, false);
+    Guard([&] {
+        Window* w = WindowOf(window);
+        if (!w) return;
+        w->Relayout();
+        w->Redraw(nullptr, false);
+    });
 }
 
 void WINAPI XWnd_Redraw(xc::Handle window, BOOL immediate) {
-    if (Window* w = WindowOf(window)) w->Redraw(nullptr, immediate != FALSE);
+    Guard([&] {
+        if (Window* w = WindowOf(window)) w->Redraw(nullptr, immediate != FALSE);
+    });
 }
 
 HWND WINAPI XWnd_GetHWND(xc::Handle window) {
@@ -239,28 +290,32 @@ BOOL WINAPI XBtn_IsCheck(xc::Handle button) {
 }
 
 void WINAPI XProgBar_SetPos(xc::Handle progressBar, int position) {
-    Element* e = ElementOf(progressBar);
-    if (!e || e->kind != Kind::ProgressBar) return;
-    position = std::clamp(position, 0, 100);
-    if (e->position == position) return;
-    e->position = position;
-    if (Window* w = WindowHolding(*e)) w->Changed(*e, false);
+    Guard([&] {
+        Element* e = ElementOf(progressBar);
+        if (!e || e->kind != Kind::ProgressBar) return;
+        position = std::clamp(position, 0, 100);
+        if (e->position == position) return;
+        e->position = position;
+        if (Window* w = WindowHolding(*e)) w->Changed(*e, false);
+    });
 }
 
 xc::Handle WINAPI XNotifyMsg_WindowPopupEx(xc::Handle window, int, const wchar_t* title, const wchar_t* text,
                                            xc::Handle, int skin, BOOL closeButton, BOOL autoClose, int width,
                                            int height) {
-    Window* w = WindowOf(window);
-    if (!w) return 0;
-    Popup p;
-    p.title = Text(title);
-    p.text = Text(text);
-    p.skin = skin >= xc::kSkinSuccess && skin <= xc::kSkinError ? skin : xc::kSkinInfo;
-    p.closeButton = closeButton != FALSE;
-    p.autoClose = autoClose != FALSE;
-    p.width = width;
-    p.height = height;
-    return w->AddPopup(std::move(p));
+    return Guard<xc::Handle>(0, [&]() -> xc::Handle {
+        Window* w = WindowOf(window);
+        if (!w) return 0;
+        Popup p;
+        p.title = Text(title);
+        p.text = Text(text);
+        p.skin = skin >= xc::kSkinSuccess && skin <= xc::kSkinError ? skin : xc::kSkinInfo;
+        p.closeButton = closeButton != FALSE;
+        p.autoClose = autoClose != FALSE;
+        p.width = width;
+        p.height = height;
+        return w->AddPopup(std::move(p));
+    });
 }
 
 }  // extern "C"

@@ -35,7 +35,13 @@ DWORD WINAPI Work(void* module) {
             job = std::move(side.jobs.front());
             side.jobs.pop_front();
         }
-        job();  // the jobs catch nothing: they only call GDI and GDI+
+        // Nothing may leave a thread procedure. The jobs only do ahead of
+        // time what the caller's thread would do anyway, so a failed one
+        // (memory running out) costs nothing but that time.
+        try {
+            job();
+        } catch (...) {
+        }
     }
     // The thread holds its own reference, so the library cannot be unloaded
     // under it.

@@ -429,14 +429,18 @@ void Window::Render(const PaintContext& ctx) {
 }
 
 void Window::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+    // Ended however the drawing ends: a paint left open comes back forever.
+    struct Painting {
+        HWND hwnd;
+        PAINTSTRUCT ps{};
+        HDC dc = BeginPaint(hwnd, &ps);
+        ~Painting() { EndPaint(hwnd, &ps); }
+    } painting{hwnd_};
+    const RECT& r = painting.ps.rcPaint;
     EnsureLayout();
-    MakeBackBuffer(dc);
+    MakeBackBuffer(painting.dc);
     Render(Context());
-    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
-           backDc_, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-    EndPaint(hwnd_, &ps);
+    BitBlt(painting.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, backDc_, r.left, r.top, SRCCOPY);
 }
 
 void Window::OnDestroyed() {
@@ -462,7 +466,13 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self || self->hwnd_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->Handle(msg, wp, lp);
+    // Nothing may leave a window procedure: a message whose handling fails
+    // (memory running out) gets the default handling instead.
+    try {
+        return self->Handle(msg, wp, lp);
+    } catch (...) {
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
 }
 
 LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
