@@ -1,5 +1,5 @@
 // A layout window on screen: the content window (the drawn layout and its
-// native edit controls) and, behind it, a layered window with the shadow.
+// native edit controls) and, around it, a layered window with the shadow.
 #pragma once
 
 #include <windows.h>
