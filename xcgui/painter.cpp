@@ -191,23 +191,48 @@ void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState sta
         if (fill.kind == Fill::Kind::Colour) {
             FillRounded(g, rf, fill.radii, fill.colour);
         } else if (auto it = res.images.find(fill.image); it != res.images.end() && it->second.picture) {
-            // Device pixels: the graphics may be scaled for the DPI.
-            Gdiplus::PointF corners[2] = {{rf.X, rf.Y}, {rf.X + rf.Width, rf.Y + rf.Height}};
-            g.TransformPoints(Gdiplus::CoordinateSpaceDevice, Gdiplus::CoordinateSpaceWorld, corners, 2);
-            const int x = static_cast<int>(std::lround(corners[0].X)), y = static_cast<int>(std::lround(corners[0].Y));
-            const Size size{static_cast<int>(std::lround(corners[1].X)) - x, static_cast<int>(std::lround(corners[1].Y)) - y};
-            HBITMAP scaled = it->second.picture->Scaled(size);
+            // Device pixels: the graphics is scaled for the DPI.
+            Gdiplus::Matrix m;
+            g.GetTransform(&m);
+            Gdiplus::REAL e[6];
+            m.GetElements(e);
+            const Rect d = DeviceRect(r, e[0]);
+            HBITMAP scaled = it->second.picture->Scaled({d.w, d.h});
             if (!scaled) continue;
             HDC dc = g.GetHDC();
             HDC src = CreateCompatibleDC(dc);
             HGDIOBJ old = SelectObject(src, scaled);
             BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-            GdiAlphaBlend(dc, x, y, size.w, size.h, src, 0, 0, size.w, size.h, blend);  // gdi32: no msimg32 to load
+            GdiAlphaBlend(dc, d.x, d.y, d.w, d.h, src, 0, 0, d.w, d.h, blend);  // gdi32: no msimg32 to load
             SelectObject(src, old);
             DeleteDC(src);
             g.ReleaseHDC(dc);
         }
     }
+}
+
+Rect DeviceRect(const Rect& r, double scale) {
+    const auto device = [&](int v) {
+        return static_cast<int>(std::lround(static_cast<float>(v) * static_cast<float>(scale)));
+    };
+    const int x = device(r.x), y = device(r.y);
+    return {x, y, device(r.Right()) - x, device(r.Bottom()) - y};
+}
+
+std::vector<std::pair<std::shared_ptr<Picture>, Size>> PicturesToDraw(Element& root, const Resources& res,
+                                                                      double scale) {
+    std::vector<std::pair<std::shared_ptr<Picture>, Size>> pictures;
+    ForEach(root, [&](Element& e) {
+        if (!Visible(e) || e.rect.w <= 0 || e.rect.h <= 0) return;
+        for (const Fill& fill : e.background.For(VisualState::Leave)) {
+            if (fill.kind != Fill::Kind::Image) continue;
+            const auto it = res.images.find(fill.image);
+            if (it == res.images.end() || !it->second.picture) continue;
+            const Rect d = DeviceRect(e.rect, scale);
+            pictures.emplace_back(it->second.picture, Size{d.w, d.h});
+        }
+    });
+    return pictures;
 }
 
 Size MeasureElement(const Element& e) {

@@ -6,6 +6,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,6 +58,13 @@ struct PaintContext {
         return VisualState::Leave;
     }
 };
+
+// An element's box in device pixels at a scale, as backgrounds are drawn.
+Rect DeviceRect(const Rect& r, double scale);
+// The pictures the backgrounds of the shown elements draw, with the device
+// size each is drawn at.
+std::vector<std::pair<std::shared_ptr<Picture>, Size>> PicturesToDraw(Element& root, const Resources& res,
+                                                                      double scale);
 
 // Paints an element and its shown children.
 void PaintTree(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx);

@@ -168,21 +168,10 @@ void Window::ShowShadow() {
     ShowWindow(shadow_, SW_SHOWNOACTIVATE);
 }
 
-// The pictures of the frame about to be drawn, scaled to their device size on
-// the side thread while the window is being shown; drawing waits for it.
+// The pictures of the frame about to be drawn, scaled on the side thread
+// while the window is being shown; drawing waits for it.
 void Window::ScalePicturesBeside() {
-    std::vector<std::pair<std::shared_ptr<Picture>, Size>> work;
-    const auto device = [&](int v) { return static_cast<int>(std::lround(static_cast<float>(v) * static_cast<float>(scale_))); };
-    ForEach(*root_, [&](Element& e) {
-        if (!Visible(e) || e.rect.w <= 0 || e.rect.h <= 0) return;
-        for (const Fill& fill : e.background.For(VisualState::Leave)) {
-            if (fill.kind != Fill::Kind::Image) continue;
-            const auto it = Lib().resources.images.find(fill.image);
-            if (it == Lib().resources.images.end() || !it->second.picture) continue;
-            const Size size{device(e.rect.Right()) - device(e.rect.x), device(e.rect.Bottom()) - device(e.rect.y)};
-            work.emplace_back(it->second.picture, size);
-        }
-    });
+    auto work = PicturesToDraw(*root_, Lib().resources, scale_);
     if (!work.empty())
         RunBeside([work = std::move(work)] {
             for (const auto& [picture, size] : work) picture->Scaled(size);
@@ -393,10 +382,6 @@ bool Window::PreTranslate(const MSG& msg) {
     }
 }
 
-PaintContext Window::Context() const {
-    return PaintContext{Lib().resources, hover_, pressed_, focus_, focusCues_};
-}
-
 void Window::MakeBackBuffer(HDC compatible) {
     RECT client;
     GetClientRect(hwnd_, &client);
@@ -416,7 +401,7 @@ void Window::MakeBackBuffer(HDC compatible) {
 }
 
 // The whole layout and its popups into the back buffer.
-void Window::Render(const PaintContext& ctx) {
+void Window::Render() {
     FinishSideWork();  // the pictures may still be being scaled
     Gdiplus::Graphics g(backDc_);
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
@@ -424,7 +409,7 @@ void Window::Render(const PaintContext& ctx) {
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     g.Clear(Gdiplus::Color(255, 255, 255, 255));
     g.ScaleTransform(static_cast<float>(scale_), static_cast<float>(scale_));
-    PaintTree(g, *root_, ctx);
+    PaintTree(g, *root_, PaintContext{Lib().resources, hover_, pressed_, focus_, focusCues_});
     for (const Popup& p : popups_) PaintPopup(g, p, p.handle == popupHot_);
 }
 
@@ -439,7 +424,7 @@ void Window::Paint() {
     const RECT& r = painting.ps.rcPaint;
     EnsureLayout();
     MakeBackBuffer(painting.dc);
-    Render(Context());
+    Render();
     BitBlt(painting.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, backDc_, r.left, r.top, SRCCOPY);
 }
 

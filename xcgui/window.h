@@ -48,9 +48,8 @@ private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void Paint();
-    PaintContext Context() const;
     void MakeBackBuffer(HDC compatible);
-    void Render(const PaintContext& ctx);
+    void Render();
     void InvalidateAll();
     void UpdateShadow();
     void ShowShadow();

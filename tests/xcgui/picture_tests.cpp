@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "painter.h"
 #include "picture.h"
 #include "test_support.h"
 #include "zip_memory.h"
@@ -143,4 +144,29 @@ TEST(Picture, EveryFilterAndColourTypeDecodesExactly) {
     }
     // A filter number beyond 4 is damage.
     EXPECT_FALSE(DecodeSimplePng(EncodePng(w, h, 6, rgba, 5)));
+}
+
+// The pictures scaled ahead of the first paint must be asked for at the very
+// size the paint draws them at, and only for what is shown.
+TEST(Picture, PicturesToDrawAreSizedAsTheBackgroundsDrawThem) {
+    Resources res;
+    res.images[L"p"].picture = std::make_shared<Picture>(Pixels{1, 1, {0xFF000000u}});
+    Fill fill;
+    fill.kind = Fill::Kind::Image;
+    fill.image = L"p";
+    Element root;
+    root.rect = {3, 5, 10, 7};
+    root.background.states[0] = {fill};
+    auto hidden = std::make_unique<Element>();
+    hidden->shown = false;
+    hidden->rect = {0, 0, 4, 4};
+    hidden->background.states[0] = {fill};
+    hidden->parent = &root;
+    root.children.push_back(std::move(hidden));
+
+    EXPECT_EQ(DeviceRect({3, 5, 10, 7}, 1.5), (Rect{5, 8, 15, 10}));  // edges rounded, not the size
+    const auto pictures = PicturesToDraw(root, res, 1.5);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].first, res.images[L"p"].picture);
+    EXPECT_EQ(pictures[0].second, (Size{15, 10}));
 }
