@@ -124,8 +124,8 @@ xc::Handle WINAPI XC_LoadLayoutZipMem(const void* data, int length, const wchar_
             scale = std::clamp(GetDeviceCaps(screen, LOGPIXELSY) / 96.0, 1.0, 4.0);
             ReleaseDC(nullptr, screen);
         }
-        // Measured beside while the window is being created; the first layout
-        // then finds its texts measured.
+        // Measured beside while the caller goes on; the first layout then
+        // finds its texts measured.
         std::vector<std::pair<std::wstring, FontSpec>> texts;
         ForEach(*layout->root, [&](Element& e) {
             if (SizedByContent(e) && !e.text.empty() && e.kind != Kind::Edit) texts.emplace_back(e.text, e.font);
@@ -138,11 +138,6 @@ xc::Handle WINAPI XC_LoadLayoutZipMem(const void* data, int length, const wchar_
             Lib().elements[e.handle] = &e;
         });
         Lib().windows[window->handle] = window.get();
-        if (!window->Create()) {
-            ForEach(window->Root(), [](Element& e) { Lib().elements.erase(e.handle); });
-            Lib().windows.erase(window->handle);
-            return 0;
-        }
         const xc::Handle h = window->handle;
         Lib().allWindows.push_back(std::move(window));
         return h;
@@ -157,8 +152,7 @@ BOOL WINAPI XWnd_Show(xc::Handle window, BOOL show) {
     return Guard<BOOL>(FALSE, [&]() -> BOOL {
         Window* w = WindowOf(window);
         if (!w) return FALSE;
-        w->Show(show != FALSE);
-        return TRUE;
+        return w->Show(show != FALSE) ? TRUE : FALSE;
     });
 }
 

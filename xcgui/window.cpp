@@ -53,6 +53,7 @@ Window::Window(ParsedLayout layout, double scale)
     : spec_(std::move(layout.window)), root_(std::move(layout.root)), scale_(scale) {}
 
 Window::~Window() {
+    FinishSideWork();  // a frame drawn ahead may still be using the back buffer
     Destroy();
     if (backDc_) {
         SelectObject(backDc_, backOld_);
@@ -66,6 +67,8 @@ Size Window::ContentSize() const {
 }
 
 bool Window::Create() {
+    if (created_) return hwnd_ != nullptr;
+    created_ = true;
     RegisterClasses();
     static bool contentRegistered = false;
     if (!contentRegistered) {
@@ -93,9 +96,11 @@ bool Window::Create() {
     hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kContentClass, spec_.caption.c_str(),
                             WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x + shadow, y + shadow,
                             Scaled(content.w, scale_), Scaled(content.h, scale_), nullptr, nullptr, Module(), this);
-    // Laid out when first needed: the caller usually sets texts first. The
-    // shadow window is made after the first paint (ShowShadow).
-    return hwnd_ != nullptr;
+    if (!hwnd_) return false;
+    // A layout made before the window waits for its edit controls. The shadow
+    // window is made after the first paint (ShowShadow).
+    if (!layoutDirty_) PlaceNativeControls();
+    return true;
 }
 
 // The shadow: a layered window around the content, its band fading out and
@@ -178,21 +183,42 @@ void Window::ScalePicturesBeside() {
         });
 }
 
-void Window::Show(bool show) {
-    if (!hwnd_) return;
-    if (show) {
-        EnsureLayout();
-        ScalePicturesBeside();
+bool Window::Show(bool show) {
+    if (!show) {
+        if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+        if (shadow_) ShowWindow(shadow_, SW_HIDE);
+        return hwnd_ || !created_;
+    }
+    EnsureLayout();
+    const bool first = !created_;
+    if (first) {
+        HDC screen = GetDC(nullptr);
+        const Size content = ContentSize();
+        MakeBackBuffer(screen, {Scaled(content.w, scale_), Scaled(content.h, scale_)});
+        ReleaseDC(nullptr, screen);
+    }
+    ScalePicturesBeside();
+    if (first) {
+        // The first frame is drawn on the side thread while this one makes
+        // and maps the window, the two longest steps before anything is on
+        // screen; the first paint then only copies it.
+        frameAhead_ = true;
+        frameAheadOf_ = changes_;
+        RunBeside([this, ctx = Context()] { Render(ctx); });
+    }
+    if (Create()) {
         ShowWindow(hwnd_, SW_SHOW);
         SetForegroundWindow(hwnd_);
         UpdateWindow(hwnd_);
         // The shadow follows once the content is on screen: making it first
         // would only delay the window the user waits for.
         PostMessageW(hwnd_, kShowShadow, 0, 0);
-    } else {
-        ShowWindow(hwnd_, SW_HIDE);
-        if (shadow_) ShowWindow(shadow_, SW_HIDE);
     }
+    // Nothing changes the tree while a frame is drawn beside: it is done
+    // when this returns, painted or not.
+    FinishSideWork();
+    frameAhead_ = false;
+    return hwnd_ != nullptr;
 }
 
 void Window::Destroy() {
@@ -203,12 +229,8 @@ void Window::Relayout() {
     SetMeasureScale(scale_);
     LayoutWindow(*root_, ContentSize(), MeasureElement);
     layoutDirty_ = false;
-    ForEach(*root_, [&](Element& e) {
-        if (e.kind != Kind::Edit) return;
-        // Made when first needed: most windows open on a page without one.
-        if (!e.native && Visible(e) && hwnd_) CreateEditControl(hwnd_, e, scale_);
-        PlaceEditControl(e, scale_);
-    });
+    ++changes_;
+    PlaceNativeControls();
     if (hover_ && !Visible(*hover_)) hover_ = nullptr;
     if (pressed_ && !Visible(*pressed_)) pressed_ = nullptr;
     if (focus_ && !Visible(*focus_)) {
@@ -218,7 +240,18 @@ void Window::Relayout() {
     LayoutPopups(popups_, ContentSize());
 }
 
+void Window::PlaceNativeControls() {
+    if (!hwnd_) return;
+    ForEach(*root_, [&](Element& e) {
+        if (e.kind != Kind::Edit) return;
+        // Made when first needed: most windows open on a page without one.
+        if (!e.native && Visible(e)) CreateEditControl(hwnd_, e, scale_);
+        PlaceEditControl(e, scale_);
+    });
+}
+
 void Window::Invalidate(const Rect& r) {
+    ++changes_;
     if (!hwnd_) return;
     RECT rc{Scaled(r.x, scale_) - 1, Scaled(r.y, scale_) - 1, Scaled(r.Right(), scale_) + 1,
             Scaled(r.Bottom(), scale_) + 1};
@@ -226,11 +259,16 @@ void Window::Invalidate(const Rect& r) {
 }
 
 void Window::InvalidateAll() {
+    ++changes_;
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void Window::Changed(const Element& e, bool affectsLayout) {
-    if (!hwnd_) return;
+    ++changes_;
+    if (!hwnd_) {
+        if (affectsLayout) layoutDirty_ = true;  // laid out when it is shown
+        return;
+    }
     if (!Lib().autoRedraw) {
         if (affectsLayout) layoutDirty_ = true;
         return;
@@ -252,7 +290,7 @@ void Window::Redraw(const Element* e, bool now) {
 }
 
 xc::Handle Window::AddPopup(Popup popup) {
-    if (!hwnd_) return 0;
+    if (!Create()) return 0;  // its timer needs the window
     popup.handle = NewHandle();
     const xc::Handle h = popup.handle;
     if (popup.autoClose) SetTimer(hwnd_, static_cast<UINT_PTR>(h), kPopupLifetimeMs, nullptr);
@@ -382,11 +420,10 @@ bool Window::PreTranslate(const MSG& msg) {
     }
 }
 
-void Window::MakeBackBuffer(HDC compatible) {
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    const Size size{std::max(1, static_cast<int>(client.right)), std::max(1, static_cast<int>(client.bottom))};
-    if (backDc_ && size == backSize_) return;
+// True when the buffer was made anew, and so holds no frame.
+bool Window::MakeBackBuffer(HDC compatible, Size size) {
+    size = {std::max(1, size.w), std::max(1, size.h)};
+    if (backDc_ && size == backSize_) return false;
     if (backDc_) {
         SelectObject(backDc_, backOld_);
         DeleteObject(backBitmap_);
@@ -398,10 +435,14 @@ void Window::MakeBackBuffer(HDC compatible) {
     backBitmap_ = CreateCompatibleBitmap(compatible, size.w, size.h);
     backOld_ = SelectObject(backDc_, backBitmap_);
     backSize_ = size;
+    return true;
 }
 
+// Taken on this thread: a frame drawn beside sees the states as they were.
+PaintContext Window::Context() const { return PaintContext{Lib().resources, hover_, pressed_, focus_, focusCues_}; }
+
 // The whole layout and its popups into the back buffer.
-void Window::Render() {
+void Window::Render(const PaintContext& ctx) {
     FinishSideWork();  // the pictures may still be being scaled
     Gdiplus::Graphics g(backDc_);
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
@@ -409,7 +450,7 @@ void Window::Render() {
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     g.Clear(Gdiplus::Color(255, 255, 255, 255));
     g.ScaleTransform(static_cast<float>(scale_), static_cast<float>(scale_));
-    PaintTree(g, *root_, PaintContext{Lib().resources, hover_, pressed_, focus_, focusCues_});
+    PaintTree(g, *root_, ctx);
     for (const Popup& p : popups_) PaintPopup(g, p, p.handle == popupHot_);
 }
 
@@ -422,9 +463,14 @@ void Window::Paint() {
         ~Painting() { EndPaint(hwnd, &ps); }
     } painting{hwnd_};
     const RECT& r = painting.ps.rcPaint;
+    if (frameAhead_) FinishSideWork();
     EnsureLayout();
-    MakeBackBuffer(painting.dc);
-    Render();
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const bool fresh = MakeBackBuffer(painting.dc, {static_cast<int>(client.right), static_cast<int>(client.bottom)});
+    // The frame drawn ahead stands unless something changed since.
+    if (!frameAhead_ || fresh || frameAheadOf_ != changes_) Render(Context());
+    frameAhead_ = false;
     BitBlt(painting.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, backDc_, r.left, r.top, SRCCOPY);
 }
 

@@ -20,11 +20,15 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
+    // The window is made once, when it is first shown or its handle is first
+    // asked for: then its first frame can be drawn while it is being made.
     bool Create();
-    void Show(bool show);
+    bool Show(bool show);
     void Destroy();
-    bool Alive() const { return hwnd_ != nullptr; }
-    HWND Hwnd() const { return hwnd_; }
+    HWND Hwnd() {
+        Create();
+        return hwnd_;
+    }
     Element& Root() { return *root_; }
     const WindowSpec& Definition() const { return spec_; }
     Size ContentSize() const;
@@ -47,9 +51,12 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    bool ShowFirst();
     void Paint();
-    void MakeBackBuffer(HDC compatible);
-    void Render();
+    bool MakeBackBuffer(HDC compatible, Size size);
+    PaintContext Context() const;
+    void Render(const PaintContext& ctx);
+    void PlaceNativeControls();
     void InvalidateAll();
     void UpdateShadow();
     void ShowShadow();
@@ -68,8 +75,9 @@ private:
     WindowSpec spec_;
     std::unique_ptr<Element> root_;
     double scale_;
+    bool created_ = false;
     HWND hwnd_ = nullptr;
-    HWND shadow_ = nullptr;  // made on first showing
+    HWND shadow_ = nullptr;  // made after the first paint
     bool layoutDirty_ = true;
     Element* hover_ = nullptr;
     Element* pressed_ = nullptr;
@@ -83,6 +91,9 @@ private:
     HBITMAP backBitmap_ = nullptr;
     HGDIOBJ backOld_ = nullptr;
     Size backSize_;
+    unsigned changes_ = 0;       // counts everything that changes the picture
+    bool frameAhead_ = false;    // the back buffer is being drawn beside
+    unsigned frameAheadOf_ = 0;  // ... as things stood at this count
 };
 
 }  // namespace xcgui

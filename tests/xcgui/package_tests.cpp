@@ -180,3 +180,58 @@ TEST_F(Library, PopupsReturnAHandleAtOnce) {
     EXPECT_NE(b, 0);
     EXPECT_NE(a, b);
 }
+
+namespace {
+
+// The window's client area as it is on screen, one value a pixel.
+std::vector<COLORREF> Capture(HWND hwnd) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HDC dc = GetDC(hwnd);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, r.right, r.bottom);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) pixels.push_back(GetPixel(mem, x, y));
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(hwnd, dc);
+    return pixels;
+}
+
+}  // namespace
+
+// The window is made when it is first shown, with its first frame drawn
+// beside: that frame must carry everything set before, and match a frame
+// drawn afresh.
+TEST_F(Library, TheFirstFrameShowsWhatWasSetBeforeTheWindowWasMade) {
+    const int window = Load(xcgui_test::RealPackage());
+    ASSERT_NE(window, 0);
+    EXPECT_TRUE(Get<xc::XWnd_Show_t>("XWnd_Show")(window, FALSE));  // hiding what is not yet made is done
+    Get<xc::XShapeText_SetText_t>("XShapeText_SetText")(Find(L"标签_3"), L"2024(4.1.0.0) 一个更长的版本");
+    Get<xc::XShapeText_SetText_t>("XShapeText_SetText")(Find(L"标签_安装路径"), L"E:\\游戏\\varnel");
+    Get<xc::XProgBar_SetPos_t>("XProgBar_SetPos")(Find(L"进度条_1"), 40);
+    ASSERT_TRUE(Get<xc::XWnd_Show_t>("XWnd_Show")(window, TRUE));
+    HWND hwnd = Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    const auto first = Capture(hwnd);
+
+    Get<xc::XWnd_Redraw_t>("XWnd_Redraw")(window, TRUE);
+    const auto again = Capture(hwnd);
+    ASSERT_EQ(first.size(), again.size());
+    EXPECT_TRUE(first == again);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    const COLORREF header = first[10 * r.right + 300];
+    EXPECT_TRUE(GetRValue(header) < 0x70 && GetBValue(header) > 0xF0) << std::hex << header << ": not the header's blue";
+
+    // A popup asked for before the first showing makes the window.
+    const int other = Load(xcgui_test::RealPackage());
+    ASSERT_NE(other, 0);
+    EXPECT_NE(Get<xc::XNotifyMsg_WindowPopupEx_t>("XNotifyMsg_WindowPopupEx")(other, 1, L"通知", L"一", 0, 1, 1, 1, -1, -1), 0);
+    EXPECT_NE(Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(other), nullptr);
+}

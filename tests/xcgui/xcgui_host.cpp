@@ -128,16 +128,18 @@ double MillisecondsSinceStart() {
     return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
 }
 
-WNDPROC g_original = nullptr;
+// Stages of the start-up, on stderr, for finding where the time goes.
+void Stage(const char* what) { std::fprintf(stderr, "%s %.1f\n", what, MillisecondsSinceStart()); }
 
-LRESULT CALLBACK FirstPaintProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    const LRESULT r = CallWindowProcW(g_original, hwnd, msg, wp, lp);
-    if (msg == WM_PAINT) {
+// The end of the first WM_PAINT, whichever window procedure handled it.
+LRESULT CALLBACK AfterPaint(int code, WPARAM wp, LPARAM lp) {
+    const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+    if (code >= 0 && m->message == WM_PAINT) {
         std::printf("first_paint_ms %.1f\n", MillisecondsSinceStart());
         std::fflush(stdout);
         ExitProcess(0);
     }
-    return r;
+    return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 LRESULT CALLBACK BareProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -159,9 +161,11 @@ LRESULT CALLBACK BareProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 int RunBare() {
+    Stage("main");
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    Stage("startup");
     WNDCLASSW wc{};
     wc.lpfnWndProc = BareProc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -170,6 +174,7 @@ int RunBare() {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - 592) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - 442) / 2;
     HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"bare", WS_POPUP | WS_VISIBLE, x, y, 592, 442, nullptr, nullptr,
                                 wc.hInstance, nullptr);
+    Stage("created");
     UpdateWindow(hwnd);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
@@ -203,7 +208,7 @@ int main() {
     }
 
     const auto stage = [&](const char* what) {
-        if (firstPaint) std::fprintf(stderr, "%s %.1f\n", what, MillisecondsSinceStart());
+        if (firstPaint) Stage(what);
     };
     stage("main");
     g_lib = LoadLibraryW(L"XCGUI.dll");
@@ -236,11 +241,9 @@ int main() {
     XC(XShapeText_SetText)(Find("标签_3"), ToWide("2024(4.1.0.0)").c_str());
     XC(XShapeText_SetText)(Find("标签_标题"), ToWide("Varnel - 安装程序(20241118)").c_str());
     XC(XShapeText_SetText)(Find("标签_安装路径"), ToWide("C:\\varnel").c_str());
-    if (firstPaint) {
-        HWND hwnd = XC(XWnd_GetHWND)(g_window);
-        g_original = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FirstPaintProc)));
-    }
+    // Watched from a hook: asking for the window's handle before it is shown
+    // would make the window early and change what is measured.
+    if (firstPaint) SetWindowsHookExW(WH_CALLWNDPROCRET, AfterPaint, nullptr, GetCurrentThreadId());
     stage("texts");
     XC(XWnd_Show)(g_window, TRUE);
     Report("shown");
