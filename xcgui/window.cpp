@@ -38,6 +38,10 @@ void RegisterClasses() {
 
 int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
 
+void ScalePictures(const std::vector<std::pair<std::shared_ptr<Picture>, Size>>& work) {
+    for (const auto& [picture, size] : work) picture->Scaled(size);
+}
+
 bool IsClose(const Element& e) { return e.kind == Kind::Button && (e.buttonType == ButtonType::Close || e.closeStyle); }
 
 Element* Deepest(Element& e, int x, int y) {
@@ -99,7 +103,7 @@ bool Window::Create() {
     if (!hwnd_) return false;
     // A layout made before the window waits for its edit controls. The shadow
     // window is made after the first paint (ShowShadow).
-    if (!layoutDirty_) PlaceNativeControls();
+    if (!layoutDirty_ && !frameAhead_) PlaceNativeControls();
     return true;
 }
 
@@ -177,10 +181,7 @@ void Window::ShowShadow() {
 // while the window is being shown; drawing waits for it.
 void Window::ScalePicturesBeside() {
     auto work = PicturesToDraw(*root_, Lib().resources, scale_);
-    if (!work.empty())
-        RunBeside([work = std::move(work)] {
-            for (const auto& [picture, size] : work) picture->Scaled(size);
-        });
+    if (!work.empty()) RunBeside([work = std::move(work)] { ScalePictures(work); });
 }
 
 bool Window::Show(bool show) {
@@ -189,22 +190,28 @@ bool Window::Show(bool show) {
         if (shadow_) ShowWindow(shadow_, SW_HIDE);
         return hwnd_ || !created_;
     }
-    EnsureLayout();
     const bool first = !created_;
     if (first) {
         HDC screen = GetDC(nullptr);
         const Size content = ContentSize();
         MakeBackBuffer(screen, {Scaled(content.w, scale_), Scaled(content.h, scale_)});
         ReleaseDC(nullptr, screen);
-    }
-    ScalePicturesBeside();
-    if (first) {
-        // The first frame is drawn on the side thread while this one makes
-        // and maps the window, the two longest steps before anything is on
-        // screen; the first paint then only copies it.
+        // The first layout and frame are made on the side thread while this
+        // one makes and maps the window, the two longest steps before
+        // anything is on screen; the first paint then only copies the frame.
+        const bool layOut = layoutDirty_;
+        layoutDirty_ = false;
+        ++changes_;
         frameAhead_ = true;
         frameAheadOf_ = changes_;
-        RunBeside([this, ctx = Context()] { Render(ctx); });
+        RunBeside([this, layOut, ctx = Context()] {
+            if (layOut) LayOut();
+            ScalePictures(PicturesToDraw(*root_, Lib().resources, scale_));
+            Render(ctx);
+        });
+    } else {
+        EnsureLayout();
+        ScalePicturesBeside();
     }
     if (Create()) {
         ShowWindow(hwnd_, SW_SHOW);
@@ -214,10 +221,11 @@ bool Window::Show(bool show) {
         // would only delay the window the user waits for.
         PostMessageW(hwnd_, kShowShadow, 0, 0);
     }
-    // Nothing changes the tree while a frame is drawn beside: it is done
-    // when this returns, painted or not.
+    // Nothing changes the tree while it is laid out or drawn beside: that is
+    // done when this returns, painted or not.
     FinishSideWork();
     frameAhead_ = false;
+    if (first) AfterLayout();
     return hwnd_ != nullptr;
 }
 
@@ -225,11 +233,29 @@ void Window::Destroy() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
+void Window::EnsureLayout() {
+    if (frameAhead_) FinishSideWork();  // the first layout may be being made beside
+    if (layoutDirty_) Relayout();
+}
+
 void Window::Relayout() {
-    SetMeasureScale(scale_);
-    LayoutWindow(*root_, ContentSize(), MeasureElement);
+    LayOut();
     layoutDirty_ = false;
     ++changes_;
+    AfterLayout();
+}
+
+// Only the places of elements and popups: nothing else is touched, so this
+// may run on the side thread.
+void Window::LayOut() {
+    SetMeasureScale(scale_);
+    LayoutWindow(*root_, ContentSize(), MeasureElement);
+    LayoutPopups(popups_, ContentSize());
+}
+
+// What follows a new layout on this thread: the native controls, and the
+// states of elements that are no longer shown.
+void Window::AfterLayout() {
     PlaceNativeControls();
     if (hover_ && !Visible(*hover_)) hover_ = nullptr;
     if (pressed_ && !Visible(*pressed_)) pressed_ = nullptr;
@@ -237,7 +263,6 @@ void Window::Relayout() {
         focus_ = nullptr;
         if (hwnd_ && GetFocus() != hwnd_ && IsChild(hwnd_, GetFocus())) SetFocus(hwnd_);
     }
-    LayoutPopups(popups_, ContentSize());
 }
 
 void Window::PlaceNativeControls() {
@@ -463,7 +488,6 @@ void Window::Paint() {
         ~Painting() { EndPaint(hwnd, &ps); }
     } painting{hwnd_};
     const RECT& r = painting.ps.rcPaint;
-    if (frameAhead_) FinishSideWork();
     EnsureLayout();
     RECT client;
     GetClientRect(hwnd_, &client);

@@ -34,9 +34,7 @@ public:
     Size ContentSize() const;
 
     void Relayout();
-    void EnsureLayout() {
-        if (layoutDirty_) Relayout();
-    }
+    void EnsureLayout();
     // An element's text, state or visibility changed.
     void Changed(const Element& e, bool affectsLayout);
     void Redraw(const Element* e, bool now);
@@ -51,11 +49,12 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-    bool ShowFirst();
     void Paint();
     bool MakeBackBuffer(HDC compatible, Size size);
     PaintContext Context() const;
     void Render(const PaintContext& ctx);
+    void LayOut();
+    void AfterLayout();
     void PlaceNativeControls();
     void InvalidateAll();
     void UpdateShadow();
