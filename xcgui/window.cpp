@@ -77,7 +77,7 @@ bool Window::Create() {
     static bool contentRegistered = false;
     if (!contentRegistered) {
         WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
+        wc.cbSize = sizeof wc;
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = Proc;
         wc.hInstance = Module();
