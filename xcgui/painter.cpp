@@ -202,8 +202,12 @@ void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState sta
             HDC dc = g.GetHDC();
             HDC src = CreateCompatibleDC(dc);
             HGDIOBJ old = SelectObject(src, scaled);
-            BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-            GdiAlphaBlend(dc, d.x, d.y, d.w, d.h, src, 0, 0, d.w, d.h, blend);  // gdi32: no msimg32 to load
+            if (it->second.picture->Opaque()) {
+                BitBlt(dc, d.x, d.y, d.w, d.h, src, 0, 0, SRCCOPY);
+            } else {
+                BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+                GdiAlphaBlend(dc, d.x, d.y, d.w, d.h, src, 0, 0, d.w, d.h, blend);  // gdi32: no msimg32 to load
+            }
             SelectObject(src, old);
             DeleteDC(src);
             g.ReleaseHDC(dc);

@@ -9,6 +9,10 @@
 
 namespace xcgui {
 
+Picture::Picture(Pixels pixels)
+    : pixels_(std::move(pixels)),
+      opaque_(std::all_of(pixels_.bgra.begin(), pixels_.bgra.end(), [](std::uint32_t p) { return p >= 0xFF000000u; })) {}
+
 Picture::~Picture() {
     if (scaled_) DeleteObject(scaled_);
 }

@@ -1,5 +1,5 @@
 // A decoded picture and its copy scaled to the size it is drawn at. Pictures
-// are drawn with GDI's alpha blending from that copy: under Wine the first GDI+
+// are drawn with GDI from that copy, copied or alpha blended: under Wine the first GDI+
 // bitmap of a process costs a quarter of a second, and GDI+'s own
 // stretching is slow there.
 #pragma once
@@ -18,18 +18,21 @@ namespace xcgui {
 
 class Picture {
 public:
-    explicit Picture(Pixels pixels) : pixels_(std::move(pixels)) {}
+    explicit Picture(Pixels pixels);
     ~Picture();
     Picture(const Picture&) = delete;
     Picture& operator=(const Picture&) = delete;
 
     Size Dimensions() const { return {pixels_.width, pixels_.height}; }
+    // Every pixel fully covers: drawn with a plain copy, not a blend.
+    bool Opaque() const { return opaque_; }
     // A premultiplied 32-bit DIB of the picture stretched to size (bilinear),
     // kept until a different size is asked for.
     HBITMAP Scaled(Size size);
 
 private:
     Pixels pixels_;
+    bool opaque_;
     HBITMAP scaled_ = nullptr;
     Size scaledSize_;
 };

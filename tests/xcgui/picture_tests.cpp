@@ -170,3 +170,51 @@ TEST(Picture, PicturesToDrawAreSizedAsTheBackgroundsDrawThem) {
     EXPECT_EQ(pictures[0].first, res.images[L"p"].picture);
     EXPECT_EQ(pictures[0].second, (Size{15, 10}));
 }
+
+// A picture with no see-through pixel is copied, any other one blended: what
+// was under a clear pixel must stay, and a covering one must replace it.
+TEST(Picture, OpaquePicturesAreCopiedOthersBlended) {
+    ASSERT_TRUE(EnsureGdiplus());
+    const std::uint32_t blue = 0xFF508AFFu, halfWhite = 0x80808080u;
+    Resources res;
+    res.images[L"opaque"].picture = std::make_shared<Picture>(Pixels{2, 1, {blue, blue}});
+    res.images[L"clear"].picture = std::make_shared<Picture>(Pixels{2, 1, {blue, 0u}});
+    res.images[L"half"].picture = std::make_shared<Picture>(Pixels{2, 1, {halfWhite, blue}});
+    EXPECT_TRUE(res.images[L"opaque"].picture->Opaque());
+    EXPECT_FALSE(res.images[L"clear"].picture->Opaque());
+    EXPECT_FALSE(res.images[L"half"].picture->Opaque());
+
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 2, 3);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    const RECT all{0, 0, 2, 3};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, &all, red);
+    {
+        Gdiplus::Graphics g(dc);
+        int row = 0;
+        for (const wchar_t* name : {L"opaque", L"clear", L"half"}) {
+            Fill fill;
+            fill.kind = Fill::Kind::Image;
+            fill.image = name;
+            Background bk;
+            bk.states[0] = {fill};
+            PaintBackground(g, bk, VisualState::Leave, {0, row++, 2, 1}, res);
+        }
+    }
+    const COLORREF blueRef = RGB(0x50, 0x8A, 0xFF);
+    EXPECT_EQ(GetPixel(dc, 0, 0), blueRef);
+    EXPECT_EQ(GetPixel(dc, 1, 0), blueRef);
+    EXPECT_EQ(GetPixel(dc, 0, 1), blueRef);
+    EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 0, 0));  // the clear pixel leaves the red
+    const COLORREF mixed = GetPixel(dc, 0, 2);        // half white over red
+    EXPECT_NEAR(GetRValue(mixed), 255, 2);
+    EXPECT_NEAR(GetGValue(mixed), 128, 3);
+    EXPECT_NEAR(GetBValue(mixed), 128, 3);
+    SelectObject(dc, old);
+    DeleteObject(red);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+}
