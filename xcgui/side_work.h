@@ -1,8 +1,8 @@
 // Work beside the caller's thread. Wine does some work once per process on
 // first use: it connects the display driver, builds GDI+'s list of installed
-// fonts and opens the font files. The library hands that, and the measuring
-// of a loaded layout's texts, to a side thread, so it runs while the caller
-// reads its package and the window is being created.
+// fonts and opens the font files. The library hands that, the measuring of a
+// loaded layout's texts and the first frame of a window to a side thread, so
+// they run while the caller reads its package and the window is being made.
 #pragma once
 
 #include <functional>

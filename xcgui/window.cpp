@@ -38,10 +38,6 @@ void RegisterClasses() {
 
 int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
 
-void ScalePictures(const std::vector<std::pair<std::shared_ptr<Picture>, Size>>& work) {
-    for (const auto& [picture, size] : work) picture->Scaled(size);
-}
-
 bool IsClose(const Element& e) { return e.kind == Kind::Button && (e.buttonType == ButtonType::Close || e.closeStyle); }
 
 Element* Deepest(Element& e, int x, int y) {
@@ -181,7 +177,10 @@ void Window::ShowShadow() {
 // while the window is being shown; drawing waits for it.
 void Window::ScalePicturesBeside() {
     auto work = PicturesToDraw(*root_, Lib().resources, scale_);
-    if (!work.empty()) RunBeside([work = std::move(work)] { ScalePictures(work); });
+    if (!work.empty())
+        RunBeside([work = std::move(work)] {
+            for (const auto& [picture, size] : work) picture->Scaled(size);
+        });
 }
 
 bool Window::Show(bool show) {
@@ -196,9 +195,10 @@ bool Window::Show(bool show) {
         const Size content = ContentSize();
         MakeBackBuffer(screen, {Scaled(content.w, scale_), Scaled(content.h, scale_)});
         ReleaseDC(nullptr, screen);
-        // The first layout and frame are made on the side thread while this
-        // one makes and maps the window, the two longest steps before
-        // anything is on screen; the first paint then only copies the frame.
+        // The first layout and frame (with its scaled pictures) are made on
+        // the side thread while this one makes and maps the window, the two
+        // longest steps before anything is on screen; the first paint then
+        // only copies the frame.
         const bool layOut = layoutDirty_;
         layoutDirty_ = false;
         ++changes_;
@@ -206,7 +206,6 @@ bool Window::Show(bool show) {
         frameAheadOf_ = changes_;
         RunBeside([this, layOut, ctx = Context()] {
             if (layOut) LayOut();
-            ScalePictures(PicturesToDraw(*root_, Lib().resources, scale_));
             Render(ctx);
         });
     } else {
@@ -290,12 +289,8 @@ void Window::InvalidateAll() {
 
 void Window::Changed(const Element& e, bool affectsLayout) {
     ++changes_;
-    if (!hwnd_) {
-        if (affectsLayout) layoutDirty_ = true;  // laid out when it is shown
-        return;
-    }
-    if (!Lib().autoRedraw) {
-        if (affectsLayout) layoutDirty_ = true;
+    if (!hwnd_ || !Lib().autoRedraw) {
+        if (affectsLayout) layoutDirty_ = true;  // laid out when next shown or asked for
         return;
     }
     if (affectsLayout) {
