@@ -95,12 +95,21 @@ bool IsDeviceName(std::string_view component) {
            std::isdigit(static_cast<unsigned char>(stem[3]));
 }
 
+// The temporary file's name beside its target: "~vnXXXXXXXX.tmp".
+constexpr std::size_t kTemporaryNameLength = 15;
+
 // The path as the wide file functions take it. Near MAX_PATH it goes in the
-// \\?\ form: the temporary name can be longer than the target, and folders
-// stop at MAX_PATH - 12 characters otherwise.
-std::wstring FilePathForCalls(std::string_view path) {
+// \\?\ form, since folders stop at MAX_PATH - 12 characters otherwise. With
+// `beside` the decision also covers the temporary file written next to it,
+// whose name can be longer than the target's.
+std::wstring FilePathForCalls(std::string_view path, bool beside = false) {
     std::wstring wide = TextToUtf16(path, true);
-    if (wide.size() < MAX_PATH - 12) return wide;
+    std::size_t longest = wide.size();
+    if (beside) {
+        const std::size_t cut = wide.find_last_of(L"\\/");
+        longest = std::max(longest, (cut == std::wstring::npos ? 0 : cut + 1) + kTemporaryNameLength);
+    }
+    if (longest < MAX_PATH - 12) return wide;
     std::wstring full(32768, L'\0');
     const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (n == 0 || n >= full.size()) return wide;
@@ -587,6 +596,7 @@ void ArchiveReader::MakeDirectory(std::string_view directoryPart, bool useBase) 
 }
 
 ArchiveResult ArchiveReader::ExtractItem(int index, std::string_view target) {
+    lastError_ = 0;
     if (!IsOpen()) return ArchiveResult::kNotOpen;
     if (const ArchiveResult found = LookUp(index); found != ArchiveResult::kDone) return found;
     target = target.substr(0, target.find('\0'));
@@ -604,21 +614,60 @@ ArchiveResult ArchiveReader::ExtractItem(int index, std::string_view target) {
     const std::string_view directoryPart = cut == std::string_view::npos ? std::string_view() : target.substr(0, cut + 1);
     const std::string_view fileName = target.substr(directoryPart.size());
     const std::string path = absolute ? std::string(target) : JoinTexts(baseDirectory_, target);
-    if (fileName.empty() || path.size() > kMaxPath) return ArchiveResult::kCannotCreate;
+    if (path.size() > kMaxPath) return ArchiveResult::kCannotCreate;
+    // The folders come first, also for a name that turns out to have no file.
     MakeDirectory(directoryPart, !absolute);
+    if (fileName.empty()) return ArchiveResult::kCannotCreate;
     return ExtractFile(path);
 }
 
+// A target that already holds exactly the entry's bytes is as good as
+// written, even when it cannot be replaced: a library the installer itself
+// has loaded from the install folder, a read-only copy of the same file.
+ArchiveResult ArchiveReader::Refused(ArchiveResult result, const std::wstring& target) {
+    const DWORD error = GetLastError();
+    if (TargetHoldsItem(target)) return ArchiveResult::kDone;
+    lastError_ = error;
+    return result;
+}
+
+bool ArchiveReader::TargetHoldsItem(const std::wstring& target) {
+    const FileHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) != item_.uncompressedSize)
+        return false;
+    if (transfer_.empty()) transfer_.resize(kTransferSize);
+    uLong crc = crc32(0, nullptr, 0);
+    for (std::uint64_t done = 0; done < item_.uncompressedSize;) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), transfer_.data(), static_cast<DWORD>(transfer_.size()), &read, nullptr) || read == 0)
+            return false;
+        crc = crc32(crc, transfer_.data(), read);
+        done += read;
+    }
+    return static_cast<std::uint32_t>(crc) == item_.crc;
+}
+
 ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
-    const std::wstring target = FilePathForCalls(path);
+    const std::wstring target = FilePathForCalls(path, true);
 
     // An existing target must be replaceable before anything is unpacked:
     // read-only, in use or a folder means 0x200 and it stays as it is.
     const DWORD existing = GetFileAttributesW(target.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES) {
-        if (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return ArchiveResult::kCannotCreate;
+    const bool replacing = existing != INVALID_FILE_ATTRIBUTES;
+    const auto refused = [&](ArchiveResult result) { return replacing ? Refused(result, target) : result; };
+    if (replacing) {
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) {
+            lastError_ = ERROR_ACCESS_DENIED;
+            return ArchiveResult::kCannotCreate;
+        }
+        if (existing & FILE_ATTRIBUTE_READONLY) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return refused(ArchiveResult::kCannotCreate);
+        }
         FileHandle probe(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!probe) return ArchiveResult::kCannotCreate;
+        if (!probe) return refused(ArchiveResult::kCannotCreate);
     }
 
     const bool encrypted = item_.flags & 1;
@@ -638,9 +687,12 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     const DWORD attributes = item_.attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
     const DWORD createAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     TemporaryFile temporary;
-    const bool created = existing == INVALID_FILE_ATTRIBUTES ? temporary.CreateInPlace(target, createAttributes)
-                                                             : temporary.Create(target, createAttributes);
-    if (!created) return ArchiveResult::kCannotCreate;
+    const bool created = replacing ? temporary.Create(target, createAttributes)
+                                   : temporary.CreateInPlace(target, createAttributes);
+    if (!created) {
+        lastError_ = GetLastError();
+        return refused(ArchiveResult::kCannotCreate);
+    }
 
     // The password check byte matches one wrong password in 256; damage
     // after decryption is put down to the password.
@@ -652,9 +704,15 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
         if (n < 0) return damaged;  // the close after a data error still says OK
         if (n == 0) break;
         DWORD written = 0;
-        if (!WriteFile(temporary.Handle(), transfer_.data(), static_cast<DWORD>(n), &written, nullptr) ||
-            written != static_cast<DWORD>(n))
-            return ArchiveResult::kWriteFailed;
+        const BOOL wrote = WriteFile(temporary.Handle(), transfer_.data(), static_cast<DWORD>(n), &written, nullptr);
+        if (!wrote || written != static_cast<DWORD>(n)) {
+            // A short write that reports success is a full disk.
+            const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
+            temporary.Discard();  // gives the space back before anything is compared
+            SetLastError(error);
+            lastError_ = error;
+            return refused(ArchiveResult::kWriteFailed);
+        }
         total += static_cast<std::uint64_t>(n);
     }
     // An empty chunk before the end means the data was cut short.
@@ -662,7 +720,18 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     if (total != item_.uncompressedSize || !entry.CloseChecked() || !crcMatched) return damaged;
 
     SetFileTime(temporary.Handle(), &item_.creation, &item_.access, &item_.modification);
-    if (!temporary.MoveOver(target)) return ArchiveResult::kCannotCreate;
+    if (!temporary.MoveOver(target)) {
+        lastError_ = GetLastError();
+        return refused(ArchiveResult::kCannotCreate);
+    }
+    if (replacing) {
+        // A name deleted and made again within seconds gets the old file's
+        // creation time back on NTFS (name tunnelling): set it once more.
+        const FileHandle moved(CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        if (moved) SetFileTime(moved.Get(), &item_.creation, &item_.access, &item_.modification);
+    }
     if (item_.attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(target.c_str(), item_.attributes & ~FILE_ATTRIBUTE_DIRECTORY);
     return ArchiveResult::kDone;

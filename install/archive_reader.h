@@ -78,6 +78,10 @@ public:
     ArchiveResult ExtractItem(int index, std::string_view target);
     void Close();
 
+    // The system error behind the last ExtractItem that could not create or
+    // write its file (ERROR_DISK_FULL, for one); 0 after any other result.
+    DWORD LastSystemError() const { return lastError_; }
+
     bool IsOpen() const { return archive_ != nullptr; }
     const std::string& BaseDirectory() const { return baseDirectory_; }
 
@@ -104,6 +108,8 @@ private:
     bool ReadCurrentItem(Item& item);
     bool PasswordMatches() const;
     ArchiveResult ExtractFile(const std::string& path);
+    ArchiveResult Refused(ArchiveResult result, const std::wstring& target);
+    bool TargetHoldsItem(const std::wstring& target);
     void MakeDirectory(std::string_view directoryPart, bool useBase) const;
 
     void* archive_ = nullptr;  // minizip's unzFile
@@ -113,6 +119,7 @@ private:
     int position_ = -1;        // minizip's current entry; -1 when unknown
     Item item_;                // the item last looked up
     std::vector<std::uint8_t> transfer_;
+    DWORD lastError_ = 0;
 };
 
 }  // namespace varnel

@@ -46,6 +46,16 @@ bool WaitAndCheck(const CloseWatch& watch, std::int64_t milliseconds) {
     return !watch.WindowClosed();
 }
 
+// What the status line says when an item could not be unpacked.
+std::string ExtractionFailureText(ArchiveResult result, DWORD systemError, std::string_view path) {
+    if (result == ArchiveResult::kCannotCreate || result == ArchiveResult::kWriteFailed) {
+        if (systemError == ERROR_DISK_FULL || systemError == ERROR_HANDLE_DISK_FULL)
+            return JoinTexts("安装失败：磁盘空间不足，无法写入 ", path);
+        return JoinTexts("安装失败：无法写入文件 ", path);
+    }
+    return "安装失败：安装包已损坏，请重新下载。";
+}
+
 // The steps after the agreement and location checks; returns at any stop.
 void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
     std::string& directory = Program().installDirectory;
@@ -75,8 +85,14 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
     const int count = reader.ItemCount();
     for (int i = 1; i <= count; ++i) {
         info = reader.GetItemInfo(i - 1);
-        reader.ExtractItem(i - 1, info.name);
-        SetShapeText(kStatusLabel, JoinTexts("解压文件：", directory, "\\", info.name));
+        const std::string path = JoinTexts(directory, "\\", info.name);
+        // A file that could not be written ends the run here: no link to a
+        // missing program, no record of an install that did not happen.
+        if (const ArchiveResult result = reader.ExtractItem(i - 1, info.name); result != ArchiveResult::kDone) {
+            SetShapeText(kStatusLabel, ExtractionFailureText(result, reader.LastSystemError(), path));
+            return;
+        }
+        SetShapeText(kStatusLabel, JoinTexts("解压文件：", path));
         ext::XProgBar_SetPos(progressBar, ProgressPosition(i, count));
         if (!WaitAndCheck(watch, 10)) return;
     }

@@ -203,6 +203,12 @@ TEST_F(ArchiveTest, CleanedNamesLandBelowTheBase) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(ExtractAsInstaller(i), ArchiveResult::kDone) << i;
     EXPECT_EQ(InBase(), (std::set<std::string>{"a", "a/b.dll", "a/c.dll", "a/d.dll", "dir"}));
     EXPECT_TRUE(OutsideBase().empty());
+
+    // A file entry whose name ends in a separator: its folder is made first,
+    // then there is no file to create.
+    Open(MakeZip({{"made/", ""}}));
+    EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kCannotCreate);
+    EXPECT_TRUE(fs::is_directory(base_ / "made"));
 }
 
 TEST_F(ArchiveTest, OtherHostsAndUtBlocksDecideAttributesAndTimes) {
@@ -277,20 +283,33 @@ TEST_F(ArchiveTest, ComposedPathsUpTo259BytesOnly) {
     EXPECT_EQ(InBase(), (std::set<std::string>{folder, folder + "/f.dll"}));
 }
 
-TEST_F(ArchiveTest, ReadOnlyOrLockedTargetStaysAsItWas) {
+TEST_F(ArchiveTest, ReadOnlyOrLockedTargetStaysAsItWasUnlessItHoldsTheEntry) {
     fs::create_directories(base_);
-    WriteText(base_ / "ro.dll", "old");
-    WriteText(base_ / "locked.dll", "old");
+    for (const char* name : {"ro.dll", "locked.dll"}) WriteText(base_ / name, "old");
+    for (const char* name : {"same-ro.dll", "same-held.dll"}) WriteText(base_ / name, "new");
     SetFileAttributesW((base_ / "ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((base_ / "same-ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
     HANDLE lock = CreateFileW((base_ / "locked.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    Open(MakeZip({{"ro.dll", "new"}, {"locked.dll", "new"}}));
+    // Held as a loaded library is: others may read it, nobody may write it.
+    HANDLE held = CreateFileW((base_ / "same-held.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Open(MakeZip({{"ro.dll", "new"}, {"locked.dll", "new"}, {"same-ro.dll", "new"}, {"same-held.dll", "new"},
+                  {"fresh.dll", "new"}}));
     EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kCannotCreate);
+    EXPECT_EQ(reader_.LastSystemError(), DWORD{ERROR_ACCESS_DENIED});
     EXPECT_EQ(ExtractAsInstaller(1), ArchiveResult::kCannotCreate);
+    EXPECT_EQ(reader_.LastSystemError(), DWORD{ERROR_SHARING_VIOLATION});
+    EXPECT_EQ(ExtractAsInstaller(2), ArchiveResult::kDone);
+    EXPECT_EQ(ExtractAsInstaller(3), ArchiveResult::kDone);
+    EXPECT_EQ(ExtractAsInstaller(4), ArchiveResult::kDone);
+    EXPECT_EQ(reader_.LastSystemError(), DWORD{0});
     CloseHandle(lock);
+    CloseHandle(held);
     EXPECT_EQ(ReadText(base_ / "ro.dll"), "old");
     EXPECT_EQ(ReadText(base_ / "locked.dll"), "old");
-    EXPECT_EQ(InBase(), (std::set<std::string>{"ro.dll", "locked.dll"}));
+    EXPECT_EQ(InBase(), (std::set<std::string>{"ro.dll", "locked.dll", "same-ro.dll", "same-held.dll", "fresh.dll"}));
 }
 
 TEST_F(ArchiveTest, PasswordProtectedEntryNeedsTheRightPassword) {

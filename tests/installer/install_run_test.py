@@ -1,7 +1,11 @@
 """Whole installations as a user runs them, and every way a run ends."""
 import os
 import shutil
+import stat
+import struct
+import subprocess
 import time
+import zipfile
 
 from common import InstallerTest, main
 from harness import Program
@@ -155,6 +159,91 @@ class InstallRun(InstallerTest):
         self.assertEqual(count_near(img, (120, 362, 400, 16), GREEN, 30), 0)
         self.assertEqual(os.listdir(unix_path("D:\\varnel")), [])
         self.assertFalse(os.path.exists(RECORD))
+
+    # --- runs that fail on a file: the run stops at that item, on the
+    # progress page, with no link and no record, and what was there stays.
+
+    OLD_APP = b"an older varnel.exe that must survive\n" * 100
+
+    def _old_app_in(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "varnel.exe")
+        with open(path, "wb") as f:
+            f.write(self.OLD_APP)
+        return path
+
+    def _assert_failed_run(self, win, name, old_app):
+        time.sleep(2.5)
+        img = win.screenshot(name)
+        self.assertEqual(page(img), 3, "the run stays on the progress page")
+        self.assertFalse(os.path.exists(LINK))
+        self.assertFalse(os.path.exists(RECORD))
+        with open(old_app, "rb") as f:
+            self.assertEqual(f.read(), self.OLD_APP, "the earlier file is intact")
+        self.assertEqual([n for n in os.listdir(os.path.dirname(old_app)) if n.endswith(".tmp")], [])
+
+    def test_a_full_disk_ends_the_run_on_the_progress_page(self):
+        folder = unix_path("D:\\varnel")
+        os.makedirs(folder, exist_ok=True)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % (len(self.OLD_APP) + 45056), "tmpfs",
+                                  folder], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        if mounted.returncode != 0:
+            self.skipTest("this machine does not permit mounting a small file system: " + mounted.stderr.strip())
+        self.addCleanup(subprocess.run, ["umount", "-l", folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        old_app = self._old_app_in(folder)
+        app, win = self.start()
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 3)
+        self._assert_failed_run(win, "disk-full", old_app)
+        win.click(*CLOSE)
+        self.assertEqual(app.wait_exit(), 0)
+
+    def test_a_damaged_entry_ends_the_run_on_the_progress_page(self):
+        old_app = self._old_app_in(unix_path("D:\\varnel"))
+        app = fresh_installer("damaged-entry")
+        self.apps.append(app)
+        with open(PAYLOAD, "rb") as f:
+            payload = f.read()
+        with open(app.exe, "rb") as f:
+            image = bytearray(f.read())
+        at = image.find(payload)
+        self.assertGreater(at, 0)
+        with zipfile.ZipFile(PAYLOAD) as archive:
+            entry = archive.getinfo("varnel.exe")
+        local = at + entry.header_offset
+        name_length, extra_length = struct.unpack_from("<HH", image, local + 26)
+        image[local + 30 + name_length + extra_length + entry.compress_size // 2] ^= 0x55  # inside its data
+        with open(app.exe, "wb") as f:
+            f.write(image)
+        app.start()
+        win = app.wait_window(TITLE, timeout=40)
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 3)
+        self._assert_failed_run(win, "damaged-entry", old_app)
+
+    def test_a_read_only_target_ends_the_run_on_the_progress_page(self):
+        old_app = self._old_app_in(unix_path("D:\\varnel"))
+        os.chmod(old_app, stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)  # Wine's read-only attribute
+        self.addCleanup(os.chmod, old_app, 0o644)
+        app, win = self.start()
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 3)
+        self._assert_failed_run(win, "read-only-target", old_app)
+
+    def test_an_installer_started_from_its_install_folder_finishes(self):
+        # Its own copy of the library is loaded from there and cannot be
+        # replaced; the payload's copy is the same bytes, so it counts as done.
+        folder = unix_path("D:\\varnel")
+        os.makedirs(folder)
+        shutil.copy(os.path.join(BUILD, "bin", "VarnelSetup.exe"), folder)
+        app = Program(os.path.join(folder, "VarnelSetup.exe"), name="from-install-folder")
+        self.apps.append(app)
+        app.start()
+        win = app.wait_window(TITLE, timeout=40)
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 4, timeout=30, name="from-install-folder-finish")
+        self.assertTrue(installed_exactly(folder))
+        self.assertEqual(record_text(), "D:\\varnel")
 
     def test_closing_during_a_run_stops_it_and_ends_with_zero(self):
         app, win = self.start()

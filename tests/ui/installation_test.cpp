@@ -51,7 +51,11 @@ struct InstallationRun : ::testing::Test {
         Recording::SetText(L"编辑框_安装位置", L"C:\\varnel_run_test");
     }
     void TearDown() override {
-        for (int i = 1; i <= 9; ++i) DeleteFileA((directory + "\\item" + std::to_string(i) + ".dll").c_str());
+        for (int i = 1; i <= 9; ++i) {
+            const std::string item = directory + "\\item" + std::to_string(i) + ".dll";
+            SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(item.c_str());
+        }
         RemoveDirectoryA(directory.c_str());
         RemoveDirectoryA(base.c_str());
         DeleteFileA(link.c_str());
@@ -98,4 +102,27 @@ TEST_F(InstallationRun, WithoutTheShortcutBoxTheRecordIsStillWritten) {
     EXPECT_FALSE(Exists(link));
     EXPECT_EQ(ReadFile(record), directory);
     EXPECT_NE(Recording::Calls().find("XWidget_Show(4,1)"), std::string::npos);
+}
+
+TEST_F(InstallationRun, AnItemThatCannotBeWrittenEndsTheRunOnTheProgressPageNamingIt) {
+    CreateDirectoryA(base.c_str(), nullptr);
+    CreateDirectoryA(directory.c_str(), nullptr);
+    // item3 already holds its bytes and counts as done; item5 is another file.
+    for (const auto& [item, text] : {std::pair{3, "item 3\n"}, std::pair{5, "kept\n"}}) {
+        const std::string path = directory + "\\item" + std::to_string(item) + ".dll";
+        std::ofstream(path, std::ios::binary) << text;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    OnButtonClick(8 /* 按钮_立即安装 */, nullptr);
+    const std::string calls = Recording::Calls();
+
+    const std::string failed = "XShapeText_SetText(15,安装失败：无法写入文件 C:\\varnel_run_test\\varnel\\item5.dll)\n";
+    EXPECT_NE(calls.find("XProgBar_SetPos(16,44)\n" + failed), std::string::npos) << calls;
+    EXPECT_TRUE(calls.ends_with(failed)) << calls;  // nothing after it: no finish page
+    EXPECT_EQ(ReadFile(directory + "\\item5.dll"), "kept\n");
+    EXPECT_EQ(ReadFile(directory + "\\item4.dll"), "item 4\n");  // what was unpacked stays
+    EXPECT_FALSE(Exists(directory + "\\item6.dll"));
+    EXPECT_FALSE(Exists(link));
+    EXPECT_EQ(Exists(record), hadRecord);
+    EXPECT_EQ(ReadFile(record), savedRecord);
 }
