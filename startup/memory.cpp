@@ -1,16 +1,45 @@
 // Memory exhaustion is never returned to a caller: the runtime error box
 // names the size and the process ends.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
+#include "startup/program.h"
 #include "startup/runtime_error.h"
 
 namespace {
 
+// Address space given back at the first failure, so the box and its text
+// can still be made (the system's heaps grow into it as well as ours).
+void* gReserve = VirtualAlloc(nullptr, 8 << 20, MEM_RESERVE, PAGE_NOACCESS);
+int gFailing = 0;  // failures being reported, one inside the other
+
+// Counts a failure while it is reported (a test's handler may return by
+// throwing, so the count is dropped again on the way out).
+struct Reporting {
+    Reporting() { ++gFailing; }
+    ~Reporting() { --gFailing; }
+    Reporting(const Reporting&) = delete;
+    Reporting& operator=(const Reporting&) = delete;
+};
+
 void* AllocateOrDie(std::size_t size) {
     if (size == 0) size = 1;
     if (void* block = std::malloc(size)) return block;
+    const Reporting reporting;
+    switch (gFailing) {
+        case 1: break;
+        case 2:
+            // Making the first box ran out as well: a fixed text, nothing allocated.
+            MessageBoxA(nullptr, "内存不足，程序无法继续运行。", "错误", MB_ICONERROR);
+            varnel::EndProcess(-1);
+        default:
+            ExitProcess(static_cast<UINT>(-1));  // even the shutdown ran out
+    }
+    if (gReserve) VirtualFree(gReserve, 0, MEM_RELEASE);
+    gReserve = nullptr;
     char message[64];
     // Unsigned: a request above 2 GB must not read as a negative size.
     std::snprintf(message, sizeof message, "分配 %u 字节内存失败!", static_cast<unsigned>(size));

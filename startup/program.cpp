@@ -22,7 +22,8 @@ bool gUiLoopRunning = false;
 std::string DirectoryOf(const std::string& path) {
     size_t cut = std::string::npos;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (IsDBCSLeadByteEx(936, static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+        // The path comes from the ANSI side, so its own code page decides.
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
             ++i;
         } else if (path[i] == '\\') {
             cut = i;
@@ -33,10 +34,32 @@ std::string DirectoryOf(const std::string& path) {
 
 namespace {
 
+// The program's path in full, however long; empty when the system gives
+// none.
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (path.size() <= 32768) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);  // cut short: ask again with room to spare
+    }
+    return {};
+}
+
+// Empty unless the ANSI code page can name the folder exactly: a cut or
+// approximated path would lead the library's write and load somewhere else.
 std::string FindProgramDirectory() {
-    char path[260] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return DirectoryOf(std::string(path, length < sizeof path ? length : 0));
+    const std::wstring wide = ProgramPath();
+    if (wide.empty()) return {};
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string path(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    BOOL approximated = FALSE;
+    if (size <= 0 || WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), path.data(), size,
+                                         nullptr, &approximated) != size || approximated)
+        return {};
+    return DirectoryOf(path);
 }
 
 int ComputeOsVersionWord() {
@@ -87,7 +110,8 @@ int OsVersionWord() {
 void PrepareProcess() {
     MakeDllSearchSafe();
     OleInitialize(nullptr);
-    SetCurrentDirectoryA(JoinTexts(ProgramDirectory(), "\\").c_str());
+    // Never the drive root for want of a folder.
+    if (!ProgramDirectory().empty()) SetCurrentDirectoryA(JoinTexts(ProgramDirectory(), "\\").c_str());
 }
 
 void RegisterReleaseRoutine(void (*routine)()) {

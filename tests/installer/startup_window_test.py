@@ -2,6 +2,7 @@
 ways the process ends."""
 import filecmp
 import os
+import shutil
 import time
 
 from common import InstallerTest, main
@@ -55,6 +56,43 @@ class StartupWindow(InstallerTest):
         box.screenshot("startup-error-box")
         self.answer(app, "错误", "Return")
         self.assertEqual(app.wait_exit(), -1)
+
+    def test_a_program_path_past_260_bytes_never_touches_the_drive_root(self):
+        # The installer ends in the runtime error box or runs from its real
+        # folder; the library is never written or loaded at the root.
+        from harness import Program
+        from installer import unix_path
+        deep = os.path.join(BUILD, "wt", "deep", *(["深层文件夹" + "d" * 40] * 5))
+        shutil.rmtree(os.path.join(BUILD, "wt", "deep"), ignore_errors=True)
+        os.makedirs(deep)
+        shutil.copy(os.path.join(BUILD, "bin", "VarnelSetup.exe"), deep)
+        self.assertGreater(len(("D:\\" + os.path.relpath(deep, BUILD)).encode("gbk")), 260)
+        roots = [unix_path("D:\\XCGUI.dll"), unix_path("C:\\XCGUI.dll")]
+        app = Program(os.path.join(deep, "VarnelSetup.exe"), name="deep-path")
+        self.apps.append(app)
+        app.start()
+        from harness import top_windows
+        titles = set()
+        end = time.time() + 40
+        while time.time() < end and not titles & {"Varnel安装", "错误"} and app.proc.poll() is None:
+            time.sleep(0.3)
+            titles = {name for _, name in top_windows()}
+        if "错误" in titles:
+            self.answer(app, "错误", "Return")
+            self.assertEqual(app.wait_exit(), -1)
+        else:
+            win = app.wait_window("Varnel安装", timeout=5)
+            self.assertTrue(filecmp.cmp(os.path.join(deep, "XCGUI.dll"), os.path.join(BUILD, "bin", "XCGUI.dll"),
+                                        shallow=False))
+            win.click(*CLOSE)
+            self.assertEqual(app.wait_exit(), 0)
+        for root in roots:
+            self.assertFalse(os.path.exists(root), root)
+        above = os.path.dirname(deep)
+        while above != BUILD:  # nor in a folder that a cut path would name
+            self.assertFalse(os.path.exists(os.path.join(above, "XCGUI.dll")), above)
+            above = os.path.dirname(above)
+        shutil.rmtree(os.path.join(BUILD, "wt", "deep"), ignore_errors=True)
 
     def _prepared(self, name):
         from installer import fresh_installer

@@ -74,6 +74,47 @@ TEST_F(DeployFolder, AForeignFileIsReplaced) {
     EXPECT_EQ(Contents(), image);
 }
 
+TEST_F(DeployFolder, TheVerifiedFileStaysUnchangeableUntilItIsLoaded) {
+    for (const bool existed : {false, true}) {
+        const FileHandle held = EnsureUiLibraryFile(path, image);
+        ASSERT_TRUE(held) << existed;
+        // Another program may read it but neither write, rename nor delete it.
+        HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+        CloseHandle(reader);
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+        if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+        EXPECT_FALSE(DeleteFileA(path.c_str()));
+        EXPECT_FALSE(MoveFileA(path.c_str(), (path + ".old").c_str()));
+        EXPECT_EQ(Contents(), image);
+    }
+}
+
+TEST(UiLibraryImage, OnlyAPeImageIsDeployed) {
+    EXPECT_FALSE(LooksLikePeImage({}));
+    const std::string placeholder = "placeholder";
+    EXPECT_FALSE(LooksLikePeImage({reinterpret_cast<const std::uint8_t*>(placeholder.data()), placeholder.size()}));
+    Bytes header(0x80, 0);
+    header[0] = 'M', header[1] = 'Z', header[0x3C] = 0x7C;
+    EXPECT_FALSE(LooksLikePeImage(header));  // "PE" missing
+    header[0x7C] = 'P', header[0x7D] = 'E';
+    EXPECT_TRUE(LooksLikePeImage(header));
+    header[0x3C] = 0x7E;  // points past the end
+    EXPECT_FALSE(LooksLikePeImage(header));
+
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const FileHandle library(CreateFileA((std::string(self) + "\\..\\..\\XCGUI.dll").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(library);
+    Bytes built(GetFileSize(library.Get(), nullptr));
+    DWORD read = 0;
+    ReadFile(library.Get(), built.data(), static_cast<DWORD>(built.size()), &read, nullptr);
+    EXPECT_TRUE(LooksLikePeImage(built));
+}
+
 TEST_F(DeployFolder, AFolderInTheWayIsRefused) {
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     EXPECT_FALSE(EnsureUiLibraryFile(path, image));

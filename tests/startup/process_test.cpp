@@ -45,3 +45,51 @@ TEST(MemoryExhaustion, ShowsTheSizeInTheRuntimeErrorBox) {
         EXPECT_EQ(std::string(error.what()), "运行时出错!\r\n\r\n错误信息：分配 4294967040 字节内存失败!\r\n\r\n0, 0\r\n");
     }
 }
+
+namespace {
+
+struct BoxSearch {
+    DWORD process;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindBoxOf(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<BoxSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char title[16] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (owner == search.process && std::string(title) == "错误") search.found = window;
+    return search.found == nullptr;
+}
+
+}  // namespace
+
+TEST(MemoryExhaustion, WhenEvenTheBoxTextCannotBeMadeABoxStillShowsAndTheExitCodeIsMinusOne) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string helper = DirectoryOf(self) + "\\exhaust_helper.exe";
+    STARTUPINFOA startup{sizeof startup};
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessA(helper.c_str(), helper.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &child));
+    bool boxShown = false;
+    DWORD waited = WAIT_TIMEOUT;
+    for (int i = 0; i < 600 && waited == WAIT_TIMEOUT; ++i) {
+        BoxSearch search{child.dwProcessId};
+        EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            boxShown = true;
+            PostMessageA(search.found, WM_CLOSE, 0, 0);  // the user presses OK
+        }
+        waited = WaitForSingleObject(child.hProcess, 100);
+    }
+    if (waited == WAIT_TIMEOUT) TerminateProcess(child.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(waited, WAIT_OBJECT_0) << "the helper hung";
+    EXPECT_EQ(code, 0xFFFFFFFFu);
+    EXPECT_TRUE(boxShown);
+}
