@@ -133,8 +133,10 @@ class InstallRun(InstallerTest):
         running.proc.wait(timeout=10)
         self.assertEqual(running.proc.returncode, 0)
 
-    def test_a_payload_that_cannot_be_opened_ends_on_the_progress_page(self):
-        app = fresh_installer("broken-payload")
+    def _start_with_damaged_payload(self, name, damage):
+        """Starts a copy of the installer whose payload block `damage`
+        changed in place: damage(image, payload offset, payload bytes)."""
+        app = fresh_installer(name)
         self.apps.append(app)
         with open(PAYLOAD, "rb") as f:
             payload = f.read()
@@ -142,13 +144,18 @@ class InstallRun(InstallerTest):
             image = bytearray(f.read())
         at = image.find(payload)
         self.assertGreater(at, 0)
-        end = at + len(payload)
-        self.assertEqual(image[end - 22:end - 18], b"PK\5\6")
-        image[end - 22:end - 18] = b"XXXX"  # no end-of-central-directory record: not a ZIP any more
+        damage(image, at, payload)
         with open(app.exe, "wb") as f:
             f.write(image)
         app.start()
-        win = app.wait_window(TITLE, timeout=40)
+        return app, app.wait_window(TITLE, timeout=40)
+
+    def test_a_payload_that_cannot_be_opened_ends_on_the_progress_page(self):
+        def drop_directory_end(image, at, payload):
+            end = at + len(payload)
+            self.assertEqual(image[end - 22:end - 18], b"PK\5\6")
+            image[end - 22:end - 18] = b"XXXX"  # no end-of-central-directory record: not a ZIP any more
+        app, win = self._start_with_damaged_payload("broken-payload", drop_directory_end)
         win.click(*QUICK_INSTALL)
         wait_page(win, 3)
         time.sleep(2.5)
@@ -200,23 +207,13 @@ class InstallRun(InstallerTest):
 
     def test_a_damaged_entry_ends_the_run_on_the_progress_page(self):
         old_app = self._old_app_in(unix_path("D:\\varnel"))
-        app = fresh_installer("damaged-entry")
-        self.apps.append(app)
-        with open(PAYLOAD, "rb") as f:
-            payload = f.read()
-        with open(app.exe, "rb") as f:
-            image = bytearray(f.read())
-        at = image.find(payload)
-        self.assertGreater(at, 0)
-        with zipfile.ZipFile(PAYLOAD) as archive:
-            entry = archive.getinfo("varnel.exe")
-        local = at + entry.header_offset
-        name_length, extra_length = struct.unpack_from("<HH", image, local + 26)
-        image[local + 30 + name_length + extra_length + entry.compress_size // 2] ^= 0x55  # inside its data
-        with open(app.exe, "wb") as f:
-            f.write(image)
-        app.start()
-        win = app.wait_window(TITLE, timeout=40)
+        def flip_a_byte_of_the_program(image, at, payload):
+            with zipfile.ZipFile(PAYLOAD) as archive:
+                entry = archive.getinfo("varnel.exe")
+            local = at + entry.header_offset
+            name_length, extra_length = struct.unpack_from("<HH", image, local + 26)
+            image[local + 30 + name_length + extra_length + entry.compress_size // 2] ^= 0x55  # inside its data
+        app, win = self._start_with_damaged_payload("damaged-entry", flip_a_byte_of_the_program)
         win.click(*QUICK_INSTALL)
         wait_page(win, 3)
         self._assert_failed_run(win, "damaged-entry", old_app)
