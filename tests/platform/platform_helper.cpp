@@ -8,10 +8,13 @@
 //                        options (multi-select or save, filters, start folder,
 //                        encoding box); writes count, paths and encoding (UTF-8)
 //   version <output file> writes the OS version word the installer sees (hex)
+//   title <path> <output file> writes Is64BitWindows, the HideFileExt value
+//                        read in that registry view, and FileTitle (GBK)
 //   bench-wait           prints how long WaitPumpingMessages really waits
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +22,7 @@
 
 #include "install/launch.h"
 #include "platform/folder_picker.h"
+#include "platform/paths.h"
 #include "platform/wait.h"
 #include "startup/program.h"
 #include "startup/text.h"
@@ -148,6 +152,17 @@ int main(int argc, char** argv) {
         FILE* out = std::fopen(argv[2], "wb");
         if (out == nullptr) return 2;
         std::fprintf(out, "%x", varnel::OsVersionWord());
+        std::fclose(out);
+        return 0;
+    }
+    if (mode == "title" && argc > 3) {
+        const bool wow64 = varnel::Is64BitWindows();
+        const std::uint32_t hide = varnel::ReadRegistryDword(
+            HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", "HideFileExt", wow64);
+        const std::string text = std::to_string(wow64) + " " + std::to_string(hide) + " " + varnel::FileTitle(argv[2]);
+        FILE* out = std::fopen(argv[3], "wb");
+        if (out == nullptr) return 2;
+        std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
         return 0;
     }

@@ -21,7 +21,9 @@ import time
 from PIL import Image
 
 BUILD = os.path.abspath(os.environ.get("VARNEL_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build")))
-SCREENSHOTS = os.path.join(BUILD, "screenshots")
+# The cases run again on the 64-bit prefix keep their pictures and logs apart.
+KIND = [os.environ["VARNEL_PREFIX_KIND"]] if os.environ.get("VARNEL_PREFIX_KIND") == "wow64" else []
+SCREENSHOTS = os.path.join(BUILD, "screenshots", *KIND)
 
 
 def _env():
@@ -126,7 +128,7 @@ class Program:
         self.args = [str(a) for a in args]
         self.cwd = cwd or os.path.dirname(self.exe)
         self.name = name or os.path.splitext(os.path.basename(self.exe))[0]
-        logs = os.path.join(BUILD, "window-logs")
+        logs = os.path.join(BUILD, "window-logs", *KIND)
         os.makedirs(logs, exist_ok=True)
         self.stdout_path = os.path.join(logs, self.name + ".out")
         self.stderr_path = os.path.join(logs, self.name + ".err")
