@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <type_traits>
 
 #include "kinds.h"
@@ -94,15 +95,31 @@ void WINAPI XC_EnableResMonitor(BOOL) {}
 BOOL WINAPI XC_LoadResourceZipMem(const void* data, int length, const wchar_t* fileName, const wchar_t* password) {
     return Guard<BOOL>(FALSE, [&]() -> BOOL {
         if (!data || length <= 0 || !fileName) return FALSE;
-        const auto bytes = ReadZipEntry(data, static_cast<std::size_t>(length), fileName, Text(password));
+        ZipPackage package(data, static_cast<std::size_t>(length), Text(password));
+        const auto bytes = package.Read(fileName);
         if (!bytes) return FALSE;
         auto res = ParseResources(AsText(*bytes));
         if (!res) return FALSE;
         bool complete = EnsureGdiplus();  // GDI+ decodes the uncommon formats
+        // Each file is decoded once however many names it has, and all of
+        // them together stay within a bound. A picture that cannot be had
+        // (missing, damaged, too large, memory running out) is drawn as
+        // nothing; the fonts, colours and the other pictures still load.
+        std::map<std::wstring, std::shared_ptr<Picture>> decoded;
+        std::uint64_t budget = kMaxLoadedPixels;
         for (auto& [name, image] : res->images) {
-            const auto picture = ReadZipEntry(data, static_cast<std::size_t>(length), image.file, Text(password));
-            if (picture) image.picture = DecodePicture(*picture);
-            if (!image.picture) complete = false;  // drawn as nothing; the rest still loads
+            auto [it, fresh] = decoded.try_emplace(image.file);
+            if (fresh) {
+                try {
+                    if (const auto file = package.Read(image.file))
+                        it->second = DecodePicture(*file, std::min(budget, kMaxPicturePixels));
+                } catch (...) {
+                    it->second = nullptr;
+                }
+                if (it->second) budget -= it->second->PixelCount();
+            }
+            image.picture = it->second;
+            if (!image.picture) complete = false;
         }
         Lib().resources = std::move(*res);
         return complete ? TRUE : FALSE;

@@ -6,6 +6,10 @@ namespace xcgui {
 
 namespace {
 
+// Where elements beyond any window are put: far enough, and still far from
+// overflowing when their sizes are added.
+constexpr long long kFar = 1 << 28;
+
 struct Axis {
     bool horizontal;
     int Main(const Rect& r) const { return horizontal ? r.w : r.h; }
@@ -91,8 +95,9 @@ void LayoutChildren(Element& box, const MeasureFn& measure) {
     for (auto& c : box.children)
         if (c->shown && !c->floating) flow.push_back(c.get());
 
-    // Main axis: fixed sizes first, then weights share what is left.
-    int used = 0, weights = 0;
+    // Main axis: fixed sizes first, then weights share what is left. Sums in
+    // 64 bits: a box may hold any number of children.
+    long long used = 0, weights = 0;
     for (auto* c : flow) {
         const Box& m = c->margin;
         const int margins = axis.MarginMainBefore(m) + axis.MarginMainAfter(m);
@@ -106,11 +111,11 @@ void LayoutChildren(Element& box, const MeasureFn& measure) {
         (axis.horizontal ? c->rect.w : c->rect.h) = size;
         used += size;
     }
-    int left = std::max(0, axis.Main(inner) - used);
+    long long left = std::max(0LL, axis.Main(inner) - used);
     for (auto* c : flow) {
         const SizeSpec& sizeSpec = axis.MainSpec(*c);
         if (sizeSpec.mode != SizeSpec::Mode::Weight) continue;
-        const int share = weights > 0 ? left * sizeSpec.value / weights : 0;
+        const int share = weights > 0 ? static_cast<int>(left * sizeSpec.value / weights) : 0;
         left -= share;
         weights -= sizeSpec.value;
         (axis.horizontal ? c->rect.w : c->rect.h) = share;
@@ -121,7 +126,7 @@ void LayoutChildren(Element& box, const MeasureFn& measure) {
     const Align mainAlign = axis.horizontal ? box.alignH : box.alignV;
     Align crossAlign = axis.horizontal ? box.alignV : box.alignH;
     if (axis.horizontal && crossAlign == Align::Unset) crossAlign = box.alignBaseline;
-    int pos = axis.MainStart(inner) + Offset(mainAlign, axis.Main(inner) - used);
+    long long pos = axis.MainStart(inner) + Offset(mainAlign, static_cast<int>(std::max(-kFar, axis.Main(inner) - used)));
     for (auto* c : flow) {
         const Box& m = c->margin;
         const int before = axis.MarginCrossBefore(m), after = axis.MarginCrossAfter(m);
@@ -135,12 +140,12 @@ void LayoutChildren(Element& box, const MeasureFn& measure) {
 
         pos += axis.MarginMainBefore(m);
         if (axis.horizontal) {
-            c->rect.x = pos;
+            c->rect.x = static_cast<int>(std::min(pos, kFar));
             c->rect.y = cross;
             c->rect.h = size;
             pos += c->rect.w;
         } else {
-            c->rect.y = pos;
+            c->rect.y = static_cast<int>(std::min(pos, kFar));
             c->rect.x = cross;
             c->rect.w = size;
             pos += c->rect.h;

@@ -6,19 +6,29 @@
 
 namespace xcgui {
 
+namespace {
+
+// No length in a layout goes beyond this (design units): an element taller
+// than any screen only costs memory and time.
+constexpr int kMaxLength = 10000;
+
+int Length(int v) { return std::clamp(v, -kMaxLength, kMaxLength); }
+
+}  // namespace
+
 SizeSpec ParseSizeSpec(std::wstring_view text) {
     if (text == L"fill") return {SizeSpec::Mode::Fill, 0};
     if (text == L"auto") return {SizeSpec::Mode::Auto, 0};
-    if (text.starts_with(L':')) return {SizeSpec::Mode::Weight, std::max(1, ParseInt(text.substr(1), 1))};
+    if (text.starts_with(L':')) return {SizeSpec::Mode::Weight, std::clamp(ParseInt(text.substr(1), 1), 1, kMaxLength)};
     const int v = ParseInt(text, -1);
     if (v < 0) return {};
-    return {SizeSpec::Mode::Pixels, v};
+    return {SizeSpec::Mode::Pixels, std::min(v, kMaxLength)};
 }
 
 Box ParseBox(std::wstring_view text) {
     const auto v = ParseIntList(text);
-    if (v.size() >= 4) return {v[0], v[1], v[2], v[3]};
-    if (v.size() == 1) return {v[0], v[0], v[0], v[0]};
+    if (v.size() >= 4) return {Length(v[0]), Length(v[1]), Length(v[2]), Length(v[3])};
+    if (v.size() == 1) return {Length(v[0]), Length(v[0]), Length(v[0]), Length(v[0])};
     return {};
 }
 
@@ -81,7 +91,9 @@ public:
             else if (key == "id") e.id = Id(value);
             else if (key == "rect") {
                 const auto r = ParseIntList(value);
-                if (r.size() >= 4) e.designRect = {r[0], r[1], std::max(0, r[2]), std::max(0, r[3])};
+                if (r.size() >= 4)
+                    e.designRect = {Length(r[0]), Length(r[1]), std::clamp(r[2], 0, kMaxLength),
+                                    std::clamp(r[3], 0, kMaxLength)};
             } else if (key == "content") e.text = value;
             else if (key == "layout.width") e.width = ParseSizeSpec(value);
             else if (key == "layout.height") e.height = ParseSizeSpec(value);

@@ -1,11 +1,13 @@
 #include "painter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <tuple>
 #include <vector>
 
+#include "gdi_owner.h"
 #include "kinds.h"
 #include "picture.h"
 #include "side_work.h"
@@ -197,20 +199,29 @@ void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState sta
             Gdiplus::REAL e[6];
             m.GetElements(e);
             const Rect d = DeviceRect(r, e[0]);
-            HBITMAP scaled = it->second.picture->Scaled({d.w, d.h});
+            struct Hdc {
+                Gdiplus::Graphics& g;
+                HDC dc = g.GetHDC();
+                ~Hdc() { g.ReleaseHDC(dc); }
+            } hdc{g};
+            RECT clip{};
+            const Size surface = GetClipBox(hdc.dc, &clip) == ERROR
+                                     ? Size{d.Right(), d.Bottom()}
+                                     : Size{static_cast<int>(clip.right), static_cast<int>(clip.bottom)};
+            const Rect part = ShownPart(d, surface);
+            Picture& picture = *it->second.picture;
+            HBITMAP scaled = picture.Scaled({d.w, d.h}, part);
             if (!scaled) continue;
-            HDC dc = g.GetHDC();
-            HDC src = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(src, scaled);
-            if (it->second.picture->Opaque()) {
-                BitBlt(dc, d.x, d.y, d.w, d.h, src, 0, 0, SRCCOPY);
+            MemoryDc src(CreateCompatibleDC(hdc.dc));
+            if (!src) continue;
+            Selection selected(src.get(), scaled);
+            const int x = d.x + part.x, y = d.y + part.y;
+            if (picture.Opaque()) {
+                BitBlt(hdc.dc, x, y, part.w, part.h, src.get(), 0, 0, SRCCOPY);
             } else {
                 BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-                GdiAlphaBlend(dc, d.x, d.y, d.w, d.h, src, 0, 0, d.w, d.h, blend);  // gdi32: no msimg32 to load
+                GdiAlphaBlend(hdc.dc, x, y, part.w, part.h, src.get(), 0, 0, part.w, part.h, blend);  // gdi32: no msimg32 to load
             }
-            SelectObject(src, old);
-            DeleteDC(src);
-            g.ReleaseHDC(dc);
         }
     }
 }
@@ -223,9 +234,16 @@ Rect DeviceRect(const Rect& r, double scale) {
     return {x, y, device(r.Right()) - x, device(r.Bottom()) - y};
 }
 
-std::vector<std::pair<std::shared_ptr<Picture>, Size>> PicturesToDraw(Element& root, const Resources& res,
-                                                                      double scale) {
-    std::vector<std::pair<std::shared_ptr<Picture>, Size>> pictures;
+Rect ShownPart(const Rect& device, Size surface) {
+    const long long left = std::max(0, -device.x), top = std::max(0, -device.y);
+    const long long right = std::min<long long>(device.w, static_cast<long long>(surface.w) - device.x);
+    const long long bottom = std::min<long long>(device.h, static_cast<long long>(surface.h) - device.y);
+    if (right <= left || bottom <= top) return {};
+    return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left), static_cast<int>(bottom - top)};
+}
+
+std::vector<PictureToDraw> PicturesToDraw(Element& root, const Resources& res, double scale, Size surface) {
+    std::vector<PictureToDraw> pictures;
     ForEach(root, [&](Element& e) {
         if (!Visible(e) || e.rect.w <= 0 || e.rect.h <= 0) return;
         for (const Fill& fill : e.background.For(VisualState::Leave)) {
@@ -233,7 +251,7 @@ std::vector<std::pair<std::shared_ptr<Picture>, Size>> PicturesToDraw(Element& r
             const auto it = res.images.find(fill.image);
             if (it == res.images.end() || !it->second.picture) continue;
             const Rect d = DeviceRect(e.rect, scale);
-            pictures.emplace_back(it->second.picture, Size{d.w, d.h});
+            pictures.push_back({it->second.picture, Size{d.w, d.h}, ShownPart(d, surface)});
         }
     });
     return pictures;

@@ -61,10 +61,17 @@ struct PaintContext {
 
 // An element's box in device pixels at a scale, as backgrounds are drawn.
 Rect DeviceRect(const Rect& r, double scale);
-// The pictures the backgrounds of the shown elements draw, with the device
-// size each is drawn at.
-std::vector<std::pair<std::shared_ptr<Picture>, Size>> PicturesToDraw(Element& root, const Resources& res,
-                                                                      double scale);
+// The part of a box (device pixels) that falls on a surface of the given
+// size, relative to the box.
+Rect ShownPart(const Rect& device, Size surface);
+// A picture the background of a shown element draws: the device size it is
+// stretched to and the part of that a surface of the given size shows.
+struct PictureToDraw {
+    std::shared_ptr<Picture> picture;
+    Size size;
+    Rect part;
+};
+std::vector<PictureToDraw> PicturesToDraw(Element& root, const Resources& res, double scale, Size surface);
 
 // Paints an element and its shown children.
 void PaintTree(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx);

@@ -1,5 +1,6 @@
 #include "png.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,21 +51,31 @@ std::uint32_t Premultiplied(std::uint32_t r, std::uint32_t g, std::uint32_t b, s
     return (a << 24) | (pm(r) << 16) | (pm(g) << 8) | pm(b);
 }
 
-bool Inflate(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out) {
+// Into a buffer that grows with what the data really gives: a header may
+// claim far more pixels than its few bytes of data hold.
+bool Inflate(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out, std::size_t expected) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
     z.next_in = const_cast<Bytef*>(in.data());
     z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int rc = inflate(&z, Z_FINISH);
+    out.resize(std::min<std::size_t>(expected, 1u << 20));
+    int rc = Z_OK;
+    for (;;) {
+        z.next_out = out.data() + z.total_out;
+        z.avail_out = static_cast<uInt>(out.size() - z.total_out);
+        rc = inflate(&z, Z_FINISH);
+        if (rc != Z_BUF_ERROR && rc != Z_OK) break;
+        if (z.avail_out != 0 || out.size() == expected) break;  // the data ran out, or more than the rows hold
+        out.resize(std::min(expected, out.size() * 2));
+    }
+    const bool whole = rc == Z_STREAM_END && z.total_out == expected;
     inflateEnd(&z);
-    return rc == Z_STREAM_END && z.avail_out == 0;
+    return whole;
 }
 
 }  // namespace
 
-std::optional<Pixels> DecodeSimplePng(const std::vector<std::uint8_t>& file) {
+std::optional<Pixels> DecodeSimplePng(const std::vector<std::uint8_t>& file, std::uint64_t maxPixels) {
     static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (file.size() < 8 + 25 || std::memcmp(file.data(), kSignature, 8) != 0) return std::nullopt;
 
@@ -93,13 +104,14 @@ std::optional<Pixels> DecodeSimplePng(const std::vector<std::uint8_t>& file) {
     }
     const int channels = type == 0 ? 1 : type == 2 ? 3 : type == 3 ? 1 : type == 4 ? 2 : type == 6 ? 4 : 0;
     if (!channels || width <= 0 || height <= 0 || width > 8192 || height > 8192 || idat.empty()) return std::nullopt;
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > maxPixels) return std::nullopt;
     if (type == 2 || type == 0) {
         if (!paletteAlpha.empty()) return std::nullopt;  // colour-keyed: leave to the general decoder
     }
 
     const std::size_t stride = static_cast<std::size_t>(width) * channels;
-    std::vector<std::uint8_t> raw((stride + 1) * height);
-    if (!Inflate(idat, raw)) return std::nullopt;
+    std::vector<std::uint8_t> raw;
+    if (!Inflate(idat, raw, (stride + 1) * height)) return std::nullopt;
 
     std::vector<std::uint8_t> zeros(stride, 0);
     const std::uint8_t* prev = zeros.data();

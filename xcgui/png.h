@@ -16,7 +16,8 @@ struct Pixels {
 };
 
 // nullopt when the picture is not a PNG of the common kind (the caller then
-// uses the general decoder) or is damaged.
-std::optional<Pixels> DecodeSimplePng(const std::vector<std::uint8_t>& file);
+// uses the general decoder), is damaged or has more than maxPixels pixels.
+std::optional<Pixels> DecodeSimplePng(const std::vector<std::uint8_t>& file,
+                                      std::uint64_t maxPixels = std::uint64_t{1} << 24);
 
 }  // namespace xcgui

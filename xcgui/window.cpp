@@ -176,10 +176,10 @@ void Window::ShowShadow() {
 // The pictures of the frame about to be drawn, scaled on the side thread
 // while the window is being shown; drawing waits for it.
 void Window::ScalePicturesBeside() {
-    auto work = PicturesToDraw(*root_, Lib().resources, scale_);
+    auto work = PicturesToDraw(*root_, Lib().resources, scale_, backSize_);
     if (!work.empty())
         RunBeside([work = std::move(work)] {
-            for (const auto& [picture, size] : work) picture->Scaled(size);
+            for (const auto& w : work) w.picture->Scaled(w.size, w.part);
         });
 }
 

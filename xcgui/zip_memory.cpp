@@ -26,7 +26,7 @@ struct MemoryFile {
 
 voidpf ZCALLBACK Open(voidpf opaque, const char*, int) { return opaque; }
 
-uLong ZCALLBACK Read(voidpf, voidpf stream, void* buf, uLong size) {
+uLong ZCALLBACK ReadMemory(voidpf, voidpf stream, void* buf, uLong size) {
     auto* f = static_cast<MemoryFile*>(stream);
     const uLong n = std::min<uLong>(size, f->size - f->pos);
     std::memcpy(buf, f->data + f->pos, n);
@@ -66,39 +66,54 @@ std::wstring EntryName(const char* raw, bool utf8) {
     return out;
 }
 
-struct UnzCloser {
-    void operator()(void* z) const { unzClose(z); }
-};
-
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadZipEntry(const void* data, std::size_t length,
-                                                      const std::wstring& name, const std::wstring& password) {
-    if (!data || length < 22 || length > 0x7FFFFFFF || name.empty()) return std::nullopt;
-    MemoryFile file{static_cast<const std::uint8_t*>(data), static_cast<uLong>(length)};
-    zlib_filefunc_def io{Open, Read, Write, Tell, Seek, Close, Error, &file};
-    std::unique_ptr<void, UnzCloser> zip(unzOpen2("memory", &io));
-    if (!zip) return std::nullopt;
+struct ZipPackage::Memory {
+    MemoryFile file;
+    zlib_filefunc_def io;
+};
 
-    const std::wstring wanted = Normalised(name);
-    bool found = false;
-    for (int rc = unzGoToFirstFile(zip.get()); rc == UNZ_OK; rc = unzGoToNextFile(zip.get())) {
-        char raw[1024];
+ZipPackage::ZipPackage(const void* data, std::size_t length, const std::wstring& password)
+    : password_(WideToUtf8(password)) {
+    if (!data || length < 22 || length > 0x7FFFFFFF) return;
+    memory_ = std::make_unique<Memory>();
+    memory_->file = MemoryFile{static_cast<const std::uint8_t*>(data), static_cast<uLong>(length)};
+    memory_->io = zlib_filefunc_def{Open, ReadMemory, Write, Tell, Seek, Close, Error, &memory_->file};
+    zip_ = unzOpen2("memory", &memory_->io);
+    if (!zip_) return;
+    std::string raw;
+    for (int rc = unzGoToFirstFile(zip_); rc == UNZ_OK; rc = unzGoToNextFile(zip_)) {
         unz_file_info info{};
-        if (unzGetCurrentFileInfo(zip.get(), &info, raw, sizeof raw, nullptr, 0, nullptr, 0) != UNZ_OK)
-            return std::nullopt;
-        if (Normalised(EntryName(raw, (info.flag & 0x800) != 0)) == wanted) {
-            found = true;
+        if (unzGetCurrentFileInfo(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        // Sized from the entry: minizip leaves a name that fills the buffer
+        // without its terminating zero.
+        raw.assign(info.size_filename + 1, '\0');
+        if (unzGetCurrentFileInfo(zip_, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0, nullptr, 0) !=
+            UNZ_OK)
             break;
-        }
+        unz64_file_pos pos{};
+        if (unzGetFilePos64(zip_, &pos) != UNZ_OK) break;
+        index_.try_emplace(Normalised(EntryName(raw.c_str(), (info.flag & 0x800) != 0)),
+                           Place{pos.pos_in_zip_directory, pos.num_of_file});
     }
-    if (!found) return std::nullopt;
+}
+
+ZipPackage::~ZipPackage() {
+    if (zip_) unzClose(zip_);
+}
+
+std::optional<std::vector<std::uint8_t>> ZipPackage::Read(const std::wstring& name) {
+    if (!zip_ || name.empty()) return std::nullopt;
+    const auto it = index_.find(Normalised(name));
+    if (it == index_.end()) return std::nullopt;
+    const unz64_file_pos pos{it->second.directoryPos, it->second.entryNumber};
+    if (unzGoToFilePos64(zip_, &pos) != UNZ_OK) return std::nullopt;
 
     unz_file_info info{};
-    if (unzGetCurrentFileInfo(zip.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return std::nullopt;
+    if (unzGetCurrentFileInfo(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return std::nullopt;
     if (info.uncompressed_size > kMaxEntrySize) return std::nullopt;
-    const std::string pass = WideToUtf8(password);
-    if (unzOpenCurrentFilePassword(zip.get(), pass.empty() ? nullptr : pass.c_str()) != UNZ_OK) return std::nullopt;
+    if (unzOpenCurrentFilePassword(zip_, password_.empty() ? nullptr : password_.c_str()) != UNZ_OK)
+        return std::nullopt;
 
     std::vector<std::uint8_t> out(info.uncompressed_size);
     std::size_t got = 0;
@@ -106,20 +121,25 @@ std::optional<std::vector<std::uint8_t>> ReadZipEntry(const void* data, std::siz
         std::uint8_t probe;
         void* dest = got < out.size() ? out.data() + got : &probe;
         const unsigned want = got < out.size() ? static_cast<unsigned>(std::min<std::size_t>(out.size() - got, 65536)) : 1;
-        const int n = unzReadCurrentFile(zip.get(), dest, want);
+        const int n = unzReadCurrentFile(zip_, dest, want);
         if (n < 0) {
-            unzCloseCurrentFile(zip.get());
+            unzCloseCurrentFile(zip_);
             return std::nullopt;
         }
         if (n == 0) break;
         if (got >= out.size()) {  // more data than the header promised
-            unzCloseCurrentFile(zip.get());
+            unzCloseCurrentFile(zip_);
             return std::nullopt;
         }
         got += static_cast<std::size_t>(n);
     }
-    if (unzCloseCurrentFile(zip.get()) != UNZ_OK || got != out.size()) return std::nullopt;
+    if (unzCloseCurrentFile(zip_) != UNZ_OK || got != out.size()) return std::nullopt;
     return out;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadZipEntry(const void* data, std::size_t length,
+                                                      const std::wstring& name, const std::wstring& password) {
+    return ZipPackage(data, length, password).Read(name);
 }
 
 }  // namespace xcgui

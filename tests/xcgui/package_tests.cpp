@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "resources.h"
 #include "test_support.h"
 #include "ui_library.h"
@@ -15,14 +17,16 @@ using xcgui_test::MakeZip;
 
 TEST(ZipMemory, FindsEntriesByNameWhateverTheSeparatorOrCase) {
     const std::string picture = WideToUtf8(L"img\\背景图（大）.png");
-    const auto zip = MakeZip({{"main.xml", "<windowUI/>"}, {picture, "PNG"}, {"Dir/Other.TXT", "x", false}});
+    const std::string longName(2000, 'n');  // beyond any fixed name buffer
+    const auto zip = MakeZip({{"main.xml", "<windowUI/>"}, {picture, "PNG"}, {"Dir/Other.TXT", "x", false}, {longName, "long"}});
+    const std::wstring longWide(2000, L'n');
     struct Case {
         const wchar_t* name;
         const char* want;  // nullptr: not found
     } cases[] = {
         {L"main.xml", "<windowUI/>"}, {L"MAIN.XML", "<windowUI/>"},   {L"img\\背景图（大）.png", "PNG"},
         {L"img/背景图（大）.png", "PNG"}, {L"dir\\other.txt", "x"}, {L"resource.res", nullptr},
-        {L"img", nullptr},
+        {L"img", nullptr}, {longWide.c_str(), "long"}, {longWide.substr(0, 1023).c_str(), nullptr},
     };
     for (const auto& c : cases) {
         const auto got = ReadZipEntry(zip.data(), zip.size(), c.name, L"");
@@ -109,6 +113,59 @@ TEST_F(Library, LoadsTheRealPackageAndFindsItsElements) {
     EXPECT_STREQ(Get<xc::XEdit_GetText_Temp_t>("XEdit_GetText_Temp")(edit), L"C:\\游戏\\varnel");
 }
 
+namespace {
+
+// The window's client area as it is on screen, one value a pixel.
+std::vector<COLORREF> Capture(HWND hwnd);
+
+std::string Resources(const std::string& images) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><resources><type_image>" + images +
+           "</type_image><type_font><font name=\"F\" size=\"24\" fontName=\"微软雅黑\" style=\"bold\"/></type_font>"
+           "<type_color><item name=\"C\" value=\"-1\"/></type_color></resources>";
+}
+
+}  // namespace
+
+// What a hostile package can load is loaded, in bounded time and memory:
+// 2,000 names for one picture among 60,000 entries, a picture whose header
+// claims 8192 x 8192 with one byte of data, and a header 150,000 high with
+// a picture stretched over it.
+TEST_F(Library, HostilePackagesGiveAWindowWithWhatCouldBeLoaded) {
+    std::string images = "<image name=\"bad\" value=\"bad.png\" loadType=\"file\" style=\"stretch\"/>";
+    for (int k = 0; k < 2000; ++k)
+        images.append("<image name=\"p").append(std::to_string(k)).append("\" value=\"blue.png\" style=\"stretch\"/>");
+    std::vector<xcgui_test::ZipItem> items = {
+        {"resource.res", Resources(images)},
+        {"main.xml", "<head/><windowUI rect=\"0,0,400,300\" content=\"hostile\" bkInfoM=\"{99:1.9.9;98:1(0);5:2(15)22(-1)23(255);}\">"
+                     "<layoutEleUI layout.width=\"fill\" layout.height=\"150000\" bkInfoM=\"{99:1.9.9;98:16(0);3:2(15)4(@p1999);}\">"
+                     "<shapeText name=\"t\" content=\"VARNEL\" font=\"@F\" textColor=\"@C\" layout.width=\"auto\" layout.height=\"auto\"/>"
+                     "</layoutEleUI><layoutEleUI layout.width=\"fill\" layout.height=\"50\" "
+                     "bkInfoM=\"{99:1.9.9;98:16(0);3:2(15)4(@bad);}\"/></windowUI>"},
+        {"blue.png", xcgui_test::SolidPng(4, 4, 0xFF508AFF)},
+        {"bad.png", xcgui_test::PngWithData(8192, 8192, "x")},
+    };
+    for (int k = 0; k < 60000; ++k) items.push_back({std::to_string(k), ""});
+    const auto package = xcgui_test::MakeStoredZip(items);
+    // Loaded but not complete: the bad picture is missing.
+    EXPECT_FALSE(Get<xc::XC_LoadResourceZipMem_t>("XC_LoadResourceZipMem")(
+        package.data(), static_cast<int>(package.size()), L"resource.res", L""));
+    const int window = Get<xc::XC_LoadLayoutZipMem_t>("XC_LoadLayoutZipMem")(
+        package.data(), static_cast<int>(package.size()), L"main.xml", L"", 0, nullptr);
+    ASSERT_NE(window, 0);
+    EXPECT_NE(Find(L"t"), 0);
+    ASSERT_TRUE(Get<xc::XWnd_Show_t>("XWnd_Show")(window, TRUE));
+    HWND hwnd = Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window);
+    Get<xc::XWnd_Redraw_t>("XWnd_Redraw")(window, TRUE);
+    const auto pixels = Capture(hwnd);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(r.right * r.bottom));
+    EXPECT_EQ(pixels[5 * r.right + 5], RGB(0x50, 0x8A, 0xFF));                     // the stretched picture
+    EXPECT_EQ(pixels[(r.bottom - 5) * r.right + r.right - 5], RGB(0x50, 0x8A, 0xFF));
+    const auto white = std::count(pixels.begin(), pixels.end(), RGB(255, 255, 255));
+    EXPECT_GT(white, 100) << "the label's white text, in the font and colour of the resources";
+}
+
 TEST_F(Library, DamagedPackagesLoadNothing) {
     const auto package = xcgui_test::RealPackage();
     auto truncated = package;
@@ -183,7 +240,6 @@ TEST_F(Library, PopupsReturnAHandleAtOnce) {
 
 namespace {
 
-// The window's client area as it is on screen, one value a pixel.
 std::vector<COLORREF> Capture(HWND hwnd) {
     RECT r;
     GetClientRect(hwnd, &r);

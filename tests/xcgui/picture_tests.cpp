@@ -165,10 +165,56 @@ TEST(Picture, PicturesToDrawAreSizedAsTheBackgroundsDrawThem) {
     root.children.push_back(std::move(hidden));
 
     EXPECT_EQ(DeviceRect({3, 5, 10, 7}, 1.5), (Rect{5, 8, 15, 10}));  // edges rounded, not the size
-    const auto pictures = PicturesToDraw(root, res, 1.5);
+    const auto pictures = PicturesToDraw(root, res, 1.5, {100, 100});
     ASSERT_EQ(pictures.size(), 1u);
-    EXPECT_EQ(pictures[0].first, res.images[L"p"].picture);
-    EXPECT_EQ(pictures[0].second, (Size{15, 10}));
+    EXPECT_EQ(pictures[0].picture, res.images[L"p"].picture);
+    EXPECT_EQ(pictures[0].size, (Size{15, 10}));
+    EXPECT_EQ(pictures[0].part, (Rect{0, 0, 15, 10}));
+    // Only what falls on the surface is scaled.
+    EXPECT_EQ(PicturesToDraw(root, res, 1.5, {12, 9})[0].part, (Rect{0, 0, 7, 1}));
+    EXPECT_EQ(ShownPart({-4, -2, 10, 150000}, {582, 432}), (Rect{4, 2, 6, 432}));
+    EXPECT_EQ(ShownPart({600, 0, 10, 10}, {582, 432}), (Rect{}));
+}
+
+// A part of a stretched picture is exactly that part of the whole; a header
+// far taller than the window costs only the window's pixels.
+TEST(Picture, APartIsScaledAsTheWholeWould) {
+    Pixels from{3, 2, {}};
+    for (std::uint32_t k = 0; k < 6; ++k) from.bgra.push_back(0xFF000000u | (k * 40u) << 16 | (200u - k * 30u));
+    const auto whole = Resample(from, {10, 9});
+    const Rect part{2, 3, 5, 4};
+    const auto piece = Resample(from, {10, 9}, part);
+    ASSERT_EQ(piece.size(), 20u);
+    for (int y = 0; y < part.h; ++y)
+        for (int x = 0; x < part.w; ++x)
+            ASSERT_EQ(piece[y * part.w + x], whole[(part.y + y) * 10 + part.x + x]) << x << "," << y;
+
+    Picture picture(std::move(from));
+    EXPECT_NE(picture.Scaled({582, 150000}, {0, 0, 582, 432}), nullptr);
+    EXPECT_EQ(picture.Scaled({582, 150000}, {0, 0, 582, 150000}), nullptr);  // more than one copy may hold
+    EXPECT_TRUE(Resample(Pixels{1, 1, {0u}}, {40000, 40000}, {0, 0, 40000, 40000}).empty());
+}
+
+// A header says how large a picture is before anything is decoded or
+// allocated; one beyond the bound, or whose data does not fill what its
+// header claims, gives no picture.
+TEST(Picture, SizesAreReadFromTheHeaderAndBounded) {
+    const auto bytes = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    EXPECT_EQ(PictureDimensions(bytes(xcgui_test::SolidPng(3, 2, 0xFF508AFF))), (Size{3, 2}));
+    EXPECT_EQ(PictureDimensions(bytes(std::string("GIF89a\x20\x03\x58\x02", 10))), (Size{800, 600}));
+    std::string bmp = "BM" + std::string(12, '\0') + std::string("\x28\0\0\0\x10\x27\0\0\x10\x27\0\0", 12);
+    EXPECT_EQ(PictureDimensions(bytes(bmp)), (Size{10000, 10000}));
+    const std::string jpeg("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\xFF\xC0\x00\x11\x08\x01\x2C\x01\x90", 17);
+    EXPECT_EQ(PictureDimensions(bytes(jpeg)), (Size{400, 300}));
+    EXPECT_FALSE(PictureDimensions(bytes("not a picture at all")));
+
+    EXPECT_TRUE(DecodePicture(bytes(xcgui_test::SolidPng(3, 2, 0xFF508AFF))));
+    EXPECT_FALSE(DecodePicture(bytes(xcgui_test::SolidPng(3, 2, 0xFF508AFF)), 5));  // 6 pixels: beyond the bound
+    EXPECT_FALSE(DecodePicture(bytes(bmp)));                                       // 10^8 pixels: never given to GDI+
+    EXPECT_FALSE(DecodePicture(bytes(xcgui_test::PngWithData(8192, 8192, "x"))));
+    // Within the bound but with one byte of data: refused once the data
+    // runs out, without the buffer its header asks for.
+    EXPECT_FALSE(DecodeSimplePng(bytes(xcgui_test::PngWithData(2048, 2048, std::string("\x78\x9C\x63", 3)))));
 }
 
 // A picture with no see-through pixel is copied, any other one blended: what

@@ -19,6 +19,15 @@ struct ZipItem {
 // A deflated ZIP archive built with minizip in a temporary file.
 std::vector<std::uint8_t> MakeZip(const std::vector<ZipItem>& items);
 
+// A PNG file: an RGBA picture of one colour (0xAARRGGBB), or a header that
+// claims width x height with the given bytes as its only image data.
+std::string SolidPng(int width, int height, std::uint32_t argb);
+std::string PngWithData(int width, int height, const std::string& idat);
+
+// The same with every entry stored, built in memory: quick for archives of
+// very many entries.
+std::vector<std::uint8_t> MakeStoredZip(const std::vector<ZipItem>& items);
+
 // D:\ui_package.zip of this build (the folder above bin\).
 std::vector<std::uint8_t> RealPackage();
 
