@@ -176,6 +176,7 @@ BOOL WINAPI XWnd_Show(xc::Handle window, BOOL show) {
 void WINAPI XRunXCGUI() {
     Guard([&] {
         if (Lib().windows.empty()) return;
+        InLibrary frame;
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             bool done = false;
@@ -191,24 +192,7 @@ void WINAPI XRunXCGUI() {
     });
 }
 
-void WINAPI XExitXCGUI() {
-    Guard([&] {
-        auto& lib = Lib();
-        const bool hadWindows = !lib.windows.empty();
-        for (auto& w : lib.allWindows) w->Destroy();
-        if (hadWindows) {
-            MSG msg;  // the quit that closing the last window posted
-            PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        }
-        lib.allWindows.clear();
-        lib.windows.clear();
-        lib.elements.clear();
-        lib.resources = Resources{};
-        FinishSideWork();
-        ReleaseEditFonts();
-        ShutdownGdiplus();
-    });
-}
+void WINAPI XExitXCGUI() { Guard([&] { ExitLibrary(); }); }
 
 xc::Handle WINAPI XC_GetObjectByName(const wchar_t* name) {
     return Guard<xc::Handle>(0, [&]() -> xc::Handle {

@@ -24,7 +24,24 @@ struct Library {
     xc::Handle nextHandle = 1;
     std::wstring tempWide;
     std::string tempAnsi;
+    int depth = 0;             // library frames on this thread's stack (loop, window procedures)
+    bool exitPending = false;  // XExitXCGUI came while depth > 0
+    int clicksRunning = 0;     // click handlers still running (one may pump messages for long)
 };
+
+// Marks a library frame on the stack. Releasing the library waits until the
+// last one has returned: an exit asked for from a click handler must not
+// delete the window whose procedure is still running.
+class InLibrary {
+public:
+    InLibrary();
+    ~InLibrary();
+    InLibrary(const InLibrary&) = delete;
+    InLibrary& operator=(const InLibrary&) = delete;
+};
+
+// What XExitXCGUI does: at once, or once the last library frame returns.
+void ExitLibrary();
 
 Library& Lib();
 xc::Handle NewHandle();

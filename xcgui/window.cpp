@@ -407,6 +407,10 @@ void Window::Activate(Element& e) {
     const auto handlers = e.clickHandlers;  // a handler may register more
     const bool close = IsClose(e);
     BOOL handled = FALSE;
+    struct Running {
+        Running() { ++Lib().clicksRunning; }
+        ~Running() { --Lib().clicksRunning; }
+    } running;
     for (auto handler : handlers) {
         handler(h, &handled);
         if (handled || ElementOf(h) != &e) break;  // stop when handled or the window went away
@@ -415,8 +419,20 @@ void Window::Activate(Element& e) {
 }
 
 bool Window::PreTranslate(const MSG& msg) {
-    if (!hwnd_ || msg.message != WM_KEYDOWN) return false;
+    if (!hwnd_ || (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)) return false;
     if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+    const bool repeat = (msg.lParam & (1 << 30)) != 0;  // held down: the keyboard's auto-repeat
+    if (msg.message == WM_KEYUP) {
+        // Enter and Space act once per press, when the key comes up on the
+        // element it went down on.
+        if (msg.wParam != VK_RETURN && msg.wParam != VK_SPACE) return false;
+        if (msg.wParam != armedKey_) return msg.hwnd == hwnd_;
+        Element* target = ElementOf(armed_);
+        armedKey_ = 0;
+        armed_ = 0;
+        if (target && target == focus_) Activate(*target);
+        return true;
+    }
     if (msg.wParam == 'A' && msg.hwnd != hwnd_ && GetKeyState(VK_CONTROL) < 0) {
         SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // the EDIT control has no select-all key
         return true;
@@ -426,9 +442,15 @@ bool Window::PreTranslate(const MSG& msg) {
     case VK_RETURN:
     case VK_SPACE:
         if (msg.hwnd != hwnd_) return msg.wParam == VK_RETURN;  // Space types in the edit box
-        if (focus_ && focus_->kind != Kind::Edit) Activate(*focus_);
+        if (!repeat && focus_ && focus_->kind != Kind::Edit) {
+            armedKey_ = static_cast<UINT>(msg.wParam);
+            armed_ = focus_->handle;
+        }
         return true;
     case VK_ESCAPE: {
+        // Closes as in a dialog, but never while a click handler runs (an
+        // installation in progress): a stray key must not end it.
+        if (repeat || Lib().clicksRunning > 0) return true;
         Element* close = nullptr;
         ForEach(*root_, [&](Element& e) {
             if (!close && IsClose(e) && Visible(e)) close = &e;
@@ -519,6 +541,7 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (!self || self->hwnd_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
     // Nothing may leave a window procedure: a message whose handling fails
     // (memory running out) gets the default handling instead.
+    InLibrary frame;
     try {
         return self->Handle(msg, wp, lp);
     } catch (...) {
@@ -611,7 +634,8 @@ LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         if (pressed_) Invalidate(pressed_->rect);
         pressed_ = nullptr;
         return 0;
-    case WM_KEYDOWN: {
+    case WM_KEYDOWN:
+    case WM_KEYUP: {
         MSG m{};
         m.hwnd = hwnd_;
         m.message = msg;

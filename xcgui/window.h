@@ -82,6 +82,9 @@ private:
     Element* pressed_ = nullptr;
     Element* focus_ = nullptr;
     bool focusCues_ = false;
+    UINT armedKey_ = 0;      // Enter or Space went down on ...
+    xc::Handle armed_ = 0;   // ... this element
+
     bool tracking_ = false;
     std::vector<Popup> popups_;
     xc::Handle popupPressed_ = 0;

@@ -211,6 +211,100 @@ TEST_F(Library, NoneAndStaleHandlesDoNothing) {
     Get<xc::XRunXCGUI_t>("XRunXCGUI")();  // no window: returns at once
 }
 
+namespace {
+
+HWND g_hwnd = nullptr;
+xc::XExitXCGUI_t* g_exit = nullptr;
+int g_clicks = 0;
+bool g_aliveAfterEscape = false;
+
+void Key(HWND hwnd, UINT message, WPARAM key, bool repeat = false) {
+    const LPARAM up = message == WM_KEYUP ? (3 << 30) : 0;
+    SendMessageW(hwnd, message, key, 1 | up | (repeat ? 1 << 30 : 0));
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// A click handler that runs long, pumping messages, as an installation does:
+// an Escape meanwhile must not close the window.
+int WINAPI EscapeWhileRunning(int, BOOL*) {
+    ++g_clicks;
+    Key(g_hwnd, WM_KEYDOWN, VK_ESCAPE);
+    Key(g_hwnd, WM_KEYUP, VK_ESCAPE);
+    Pump();
+    g_aliveAfterEscape = IsWindow(g_hwnd) != FALSE;
+    return 0;
+}
+
+int WINAPI ExitFromTheHandler(int, BOOL*) {
+    ++g_clicks;
+    g_exit();
+    return 0;
+}
+
+}  // namespace
+
+// Enter and Space act once per press, on release: the auto-repeat of a key
+// held down does nothing. Escape closes the window, but not from inside a
+// running click handler.
+TEST_F(Library, KeysActOncePerPressAndEscapeWaitsForRunningHandlers) {
+    const int window = Load(xcgui_test::RealPackage());
+    ASSERT_TRUE(Get<xc::XWnd_Show_t>("XWnd_Show")(window, TRUE));
+    g_hwnd = Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window);
+    const int agree = Find(L"按钮_用户协议");
+    auto isCheck = Get<xc::XBtn_IsCheck_t>("XBtn_IsCheck");
+    ASSERT_TRUE(isCheck(agree));
+    Key(g_hwnd, WM_KEYDOWN, VK_TAB);  // 快速安装
+    Key(g_hwnd, WM_KEYDOWN, VK_TAB);  // the agreement box
+    Key(g_hwnd, WM_KEYDOWN, VK_SPACE);
+    for (int k = 0; k < 30; ++k) Key(g_hwnd, WM_KEYDOWN, VK_SPACE, true);
+    EXPECT_TRUE(isCheck(agree)) << "nothing before the release";
+    Key(g_hwnd, WM_KEYUP, VK_SPACE);
+    EXPECT_FALSE(isCheck(agree));
+    Key(g_hwnd, WM_KEYUP, VK_SPACE);  // a release without its press
+    EXPECT_FALSE(isCheck(agree));
+    Key(g_hwnd, WM_KEYDOWN, VK_RETURN);
+    Key(g_hwnd, WM_KEYUP, VK_RETURN);
+    EXPECT_TRUE(isCheck(agree));
+
+    g_clicks = 0;
+    Get<xc::XEle_RegEventC1_t>("XEle_RegEventC1")(agree, xc::kEventButtonClick, reinterpret_cast<void*>(&EscapeWhileRunning));
+    Key(g_hwnd, WM_KEYDOWN, VK_SPACE);
+    Key(g_hwnd, WM_KEYUP, VK_SPACE);
+    EXPECT_EQ(g_clicks, 1);
+    EXPECT_TRUE(g_aliveAfterEscape);
+    Pump();
+    ASSERT_TRUE(IsWindow(g_hwnd));
+    Key(g_hwnd, WM_KEYDOWN, VK_ESCAPE);
+    Pump();
+    EXPECT_FALSE(IsWindow(g_hwnd));
+}
+
+// XExitXCGUI from inside a click handler closes the window and lets the
+// loop return; the window is released only once its procedure is done.
+TEST_F(Library, ExitFromAClickHandlerEndsTheLoop) {
+    const int window = Load(xcgui_test::RealPackage());
+    ASSERT_TRUE(Get<xc::XWnd_Show_t>("XWnd_Show")(window, TRUE));
+    g_hwnd = Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window);
+    g_exit = Get<xc::XExitXCGUI_t>("XExitXCGUI");
+    g_clicks = 0;
+    Get<xc::XEle_RegEventC1_t>("XEle_RegEventC1")(Find(L"按钮_快速安装"), xc::kEventButtonClick,
+                                                  reinterpret_cast<void*>(&ExitFromTheHandler));
+    Key(g_hwnd, WM_KEYDOWN, VK_TAB);
+    PostMessageW(g_hwnd, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(g_hwnd, WM_KEYUP, VK_RETURN, 1 | (3 << 30));
+    Get<xc::XRunXCGUI_t>("XRunXCGUI")();  // must return
+    EXPECT_EQ(g_clicks, 1);
+    EXPECT_FALSE(IsWindow(g_hwnd));
+    EXPECT_EQ(Find(L"按钮_快速安装"), 0);
+    // The library is usable again.
+    ASSERT_TRUE(Get<xc::XInitXCGUI_t>("XInitXCGUI")(TRUE));
+    EXPECT_NE(Load(xcgui_test::RealPackage()), 0);
+}
+
 TEST_F(Library, TextConversionsUseTheAnsiCodePage) {
     auto toWide = Get<xc::XC_AnsiToUnicode_t>("XC_AnsiToUnicode");
     auto toAnsi = Get<xc::XC_wtoa_t>("XC_wtoa");
