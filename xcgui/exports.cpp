@@ -31,6 +31,7 @@ void SetText(Element& e, const std::wstring& text) {
     e.text = text;
     if (Window* w = WindowHolding(e)) {
         w->Changed(e, SizedByContent(e));
+        w->Notify(EVENT_OBJECT_NAMECHANGE, e.handle);
     }
 }
 
@@ -255,7 +256,10 @@ void WINAPI XWidget_Show(xc::Handle widget, BOOL show) {
         Element* e = ElementOf(widget);
         if (!e || e->shown == (show != FALSE)) return;
         e->shown = show != FALSE;
-        if (Window* w = WindowHolding(*e)) w->Changed(*e, true);
+        if (Window* w = WindowHolding(*e)) {
+            w->Changed(*e, true);
+            w->Notify(EVENT_OBJECT_REORDER, 0);  // the children a screen reader sees changed
+        }
     });
 }
 
@@ -291,7 +295,10 @@ void WINAPI XProgBar_SetPos(xc::Handle progressBar, int position) {
         position = std::clamp(position, 0, 100);
         if (e->position == position) return;
         e->position = position;
-        if (Window* w = WindowHolding(*e)) w->Changed(*e, false);
+        if (Window* w = WindowHolding(*e)) {
+            w->Changed(*e, false);
+            w->Notify(EVENT_OBJECT_VALUECHANGE, e->handle);
+        }
     });
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "accessible.h"
 #include "kinds.h"
 #include "layout.h"
 #include "library.h"
@@ -20,6 +21,7 @@ namespace {
 const wchar_t kContentClass[] = L"XCGUI_Window";
 const wchar_t kShadowClass[] = L"XCGUI_Shadow";
 const UINT kShowShadow = WM_APP + 0x58;
+const UINT kDefaultAction = WM_APP + 0x59;  // wParam: the element
 
 HINSTANCE Module() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
@@ -317,11 +319,14 @@ xc::Handle Window::AddPopup(Popup popup) {
     popups_.push_back(std::move(popup));
     LayoutPopups(popups_, ContentSize());
     InvalidateAll();
+    Notify(EVENT_OBJECT_SHOW, h);
+    Notify(EVENT_SYSTEM_ALERT, h);
     return h;
 }
 
 void Window::RemovePopup(xc::Handle h) {
     KillTimer(hwnd_, static_cast<UINT_PTR>(h));
+    Notify(EVENT_OBJECT_HIDE, h);
     std::erase_if(popups_, [h](const Popup& p) { return p.handle == h; });
     if (popupHot_ == h) popupHot_ = 0;
     LayoutPopups(popups_, ContentSize());
@@ -359,6 +364,7 @@ void Window::FocusElement(Element* e, bool cues) {
     focusCues_ = cues;
     if (!e) return;
     Invalidate(e->rect);
+    if (e->kind != Kind::Edit || !e->native) Notify(EVENT_OBJECT_FOCUS, e->handle);
     if (e->kind == Kind::Edit && e->native) {
         SetFocus(e->native);
         if (cues) SendMessageW(e->native, EM_SETSEL, 0, -1);
@@ -391,7 +397,10 @@ void Window::Activate(Element& e) {
     if (!e.enabled || !Visible(e)) return;
     const xc::Handle h = e.handle;
     if (e.kind == Kind::Button) {
-        if (e.buttonType == ButtonType::Check) e.checked = !e.checked;
+        if (e.buttonType == ButtonType::Check) {
+            e.checked = !e.checked;
+            Notify(EVENT_OBJECT_STATECHANGE, h);
+        }
         else if (e.buttonType == ButtonType::Radio && !e.checked) {
             if (e.parent)
                 for (auto& sibling : e.parent->children)
@@ -461,6 +470,23 @@ bool Window::PreTranslate(const MSG& msg) {
     default: return false;
     }
 }
+
+RECT Window::ScreenRect(const Rect& r) const {
+    RECT out{Scaled(r.x, scale_), Scaled(r.y, scale_), Scaled(r.Right(), scale_), Scaled(r.Bottom(), scale_)};
+    if (hwnd_) MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&out), 2);
+    return out;
+}
+
+void Window::TakeFocus(xc::Handle element) {
+    Element* e = ElementOf(element);
+    if (e && WindowHolding(*e) == this && e->Interactive() && e->enabled && Visible(*e)) FocusElement(e, true);
+}
+
+void Window::PostDefaultAction(xc::Handle element) {
+    if (hwnd_) PostMessageW(hwnd_, kDefaultAction, static_cast<WPARAM>(element), 0);
+}
+
+void Window::Notify(DWORD event, xc::Handle element) const { NotifyAccessible(hwnd_, event, element); }
 
 // True when the buffer was made anew, and so holds no frame.
 bool Window::MakeBackBuffer(HDC compatible, Size size) {
@@ -645,14 +671,21 @@ LRESULT Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     }
     case kShowShadow: ShowShadow(); return 0;
+    case kDefaultAction:
+        if (Element* e = ElementOf(static_cast<xc::Handle>(wp)); e && WindowHolding(*e) == this) Activate(*e);
+        return 0;
+    case WM_GETOBJECT:
+        if (const LRESULT answer = AnswerGetObject(handle, hwnd_, wp, lp)) return answer;
+        break;
     case WM_TIMER: RemovePopup(static_cast<xc::Handle>(wp)); return 0;
     case WM_COMMAND:
         if (HIWORD(wp) == EN_SETFOCUS || HIWORD(wp) == EN_KILLFOCUS) {
             ForEach(*root_, [&](Element& e) {
                 if (e.native != reinterpret_cast<HWND>(lp)) return;
-                if (HIWORD(wp) == EN_SETFOCUS && focus_ != &e) {
-                    if (focus_) Invalidate(focus_->rect);
+                if (HIWORD(wp) == EN_SETFOCUS) {
+                    if (focus_ && focus_ != &e) Invalidate(focus_->rect);
                     focus_ = &e;
+                    Notify(EVENT_OBJECT_FOCUS, e.handle);
                 } else if (HIWORD(wp) == EN_KILLFOCUS && focus_ == &e) {
                     focus_ = nullptr;
                 }

@@ -43,6 +43,15 @@ public:
     // Keys for the dialog behaviour, before the message is dispatched.
     bool PreTranslate(const MSG& msg);
 
+    // For screen readers.
+    const Element* Focused() const { return focus_; }
+    const std::vector<Popup>& Popups() const { return popups_; }
+    RECT ScreenRect(const Rect& r) const;
+    void TakeFocus(xc::Handle element);
+    void PostDefaultAction(xc::Handle element);
+    // Tells screen readers about a change of an element (0: the client area).
+    void Notify(DWORD event, xc::Handle element) const;
+
     xc::Handle handle = 0;
     bool dragBorder = true;
 

@@ -23,6 +23,26 @@ BACK = (410, 396)           # 返回
 POPUP_CARD = (421, 60)      # inside the first popup card, right of its text
 
 
+# MSAA roles and states (oleacc.h).
+ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_STATIC, ROLE_TEXT, ROLE_PROGRESS, ROLE_CLIENT = 0x2B, 0x2C, 0x1E, 0x29, 0x2A, 0x30, 0x0A
+CHECKED, FOCUSABLE = 0x10, 0x100000
+
+
+def walk(*args):
+    """The window's accessibility tree as another process sees it:
+    {name: (role, value, state, action)}, and the raw lines."""
+    p = Program("bin/acc_walk.exe", "Varnel安装", *args, name="acc_walk").start()
+    p.wait_exit(timeout=30)
+    p.kill()
+    out = p.output()
+    children = {}
+    for line in out.splitlines():
+        parts = line.split("\t")
+        if parts[0] == "child" and len(parts) == 6:
+            children.setdefault(parts[2], (int(parts[1]), parts[3], int(parts[4], 16), parts[5]))
+    return children, out
+
+
 class XcguiWindow(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -64,6 +84,28 @@ class XcguiWindow(unittest.TestCase):
         if outside[0] > 40:  # the shadow only shows on a light desktop
             self.assertLess(edge[0], outside[0] - 10, (edge, outside))
 
+    def test_1a_screen_reader_reads_page_1(self):
+        children, out = walk()
+        self.assertIn("client\t%d\tVarnel安装" % ROLE_CLIENT, out)
+        self.assertEqual(children["关闭"][0], ROLE_BUTTON)
+        self.assertEqual(children["快速安装"][0], ROLE_BUTTON)
+        self.assertEqual(children["快速安装"][3], "按下")
+        role, _, state, _ = children["同意Varnel的用户协议"]
+        self.assertEqual(role, ROLE_CHECK)
+        self.assertTrue(state & CHECKED and state & FOCUSABLE, hex(state))
+        self.assertEqual(children["自定义安装"][0], ROLE_LINK)
+        self.assertEqual(children["VARNEL"][0], ROLE_STATIC)
+        self.assertEqual(children["Varnel - 安装程序(20241118)"][0], ROLE_STATIC)
+        self.assertEqual(children["C:\\varnel"][0], ROLE_STATIC)
+        self.assertNotIn("返回", children, "hidden pages are not exposed")
+        self.assertNotIn("浏览", children)
+        # A press by the screen reader, and the change it is told of.
+        _, out = walk("--do", "同意Varnel的用户协议", "--events", "1500")
+        self.assertIn("event 800a 同意Varnel的用户协议\n", out)  # state change
+        self.assertFalse(walk()[0]["同意Varnel的用户协议"][2] & CHECKED)
+        walk("--do", "同意Varnel的用户协议")
+        self.assertTrue(walk()[0]["同意Varnel的用户协议"][2] & CHECKED)
+
     def test_2_link_turns_teal_under_the_mouse(self):
         self.win.move(*LINK)
         img = self.screenshot_when("xcgui_link_hover", lambda i: count_near(i, (480, 388, 82, 25), TEAL, 40) > 10)
@@ -98,12 +140,20 @@ class XcguiWindow(unittest.TestCase):
         self.assertTrue(near(pixel(img, 470, 396), TEAL, 6), "立即安装 teal")
         self.assertTrue(near(pixel(img, 372, 396), (0xEB, 0xEB, 0xEB), 6), "返回 light grey")
 
-        self.win.click(*BROWSE)  # four popups, one per skin
+        _, out = walk("--do", "浏览", "--events", "2000")  # four popups, one per skin
         self.app.wait_output("click 按钮_浏览")
+        for text in ["安装成功。", "安装位置无效。", "这是一条信息。", "出现错误。"]:
+            self.assertIn("event 2 %s\n" % text, out)  # alerts
         img = self.screenshot_when("xcgui_popups_stacked",
                                    lambda i: count_near(i, (141, 0, 300, 432), (0xE5, 0x48, 0x4D), 20) > 30)
         for skin in [(0x21, 0xB5, 0x73), (0xF5, 0xA6, 0x23), (0x3D, 0x8B, 0xFF), (0xE5, 0x48, 0x4D)]:
             self.assertGreater(count_near(img, (141, 0, 300, 432), skin, 20), 30, skin)
+
+        children, out = walk()
+        self.assertEqual(children["安装位置："][0], ROLE_STATIC)
+        self.assertIn("child\t%d\t安装位置：\tC:\\varnel\t" % ROLE_TEXT, out, "the edit box, named by the label above it")
+        self.assertEqual(children["浏览"][0], ROLE_BUTTON)
+        self.assertEqual(children["创建桌面图标"][0], ROLE_CHECK)
 
         self.win.click(*EDIT)
         self.win.key("ctrl+a", "BackSpace")
@@ -116,15 +166,21 @@ class XcguiWindow(unittest.TestCase):
         img = self.screenshot_when("xcgui_page1_edited", lambda i: near(pixel(i, 211, 318), TEAL, 6))
         self.assertTrue(near(pixel(img, 211, 318), TEAL, 6), "back on page 1")
 
-    def test_5_click_fires_once_and_shows_progress(self):
+    def test_5_default_action_fires_once_and_shows_progress(self):
         before = self.clicks("按钮_快速安装")
-        self.win.click(*QUICK)
+        _, out = walk("--do", "快速安装")  # a screen reader's press
+        self.assertIn("done 0\n", out)
         self.app.wait_output("agree 1")
         time.sleep(0.3)
         self.assertEqual(self.clicks("按钮_快速安装"), before + 1)
         img = self.screenshot_when("xcgui_page3", lambda i: near(pixel(i, 100, 371), GREEN, 6))
         self.assertTrue(near(pixel(img, 100, 371), GREEN, 6), pixel(img, 100, 371))
         self.assertTrue(near(pixel(img, 500, 371), TRACK, 6), pixel(img, 500, 371))
+        children, _ = walk()
+        self.assertEqual(children["正在安装: varnel.exe"][0], ROLE_STATIC)
+        bars = [c for c in children.values() if c[0] == ROLE_PROGRESS]
+        self.assertEqual([b[1] for b in bars], ["40%"])
+        self.assertNotIn("快速安装", children)
 
     def test_6_close_button_ends_the_loop(self):
         self.win.click(*CLOSE)
