@@ -55,8 +55,7 @@ void PaintPush(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx) 
         const Argb fill = s == VisualState::Down ? 0xFFDADADA : s == VisualState::Stay ? 0xFFE8E8E8 : 0xFFF5F5F5;
         const Gdiplus::RectF r(e.rect.x + 0.5f, e.rect.y + 0.5f, e.rect.w - 1.0f, e.rect.h - 1.0f);
         FillRounded(g, r, {3, 3, 3, 3}, fill);
-        Gdiplus::Pen border(Gdiplus::Color(255, 200, 200, 200), 1.0f);
-        g.DrawRectangle(&border, r);
+        DrawRounded(g, r, {3, 3, 3, 3}, 0xFFC8C8C8);
     }
     DrawText(g, e.text, e.font, e.textColour, e.rect, TextAlign::Centre);
 }

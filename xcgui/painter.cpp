@@ -48,7 +48,7 @@ const Gdiplus::StringFormat& Format() {
     auto& c = TheCache();
     if (!c.format) {
         c.format.reset(Gdiplus::StringFormat::GenericTypographic()->Clone());
-        c.format->SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+        c.format->SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
         c.format->SetLineAlignment(Gdiplus::StringAlignmentCenter);
     }
     return *c.format;
@@ -68,6 +68,15 @@ Gdiplus::Font& FontFor(const FontSpec& fontSpec, bool underline) {
 }
 
 Gdiplus::Color ToColor(Argb c) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(c)); }
+
+// Trailing blanks are neither measured nor drawn: a centred text ending in
+// one (the slogan) would sit left of the centre by half a blank. GDI+
+// under Wine measures them whatever its flags say.
+std::wstring_view Drawn(const std::wstring& text) {
+    std::wstring_view v = text;
+    while (!v.empty() && (v.back() == L' ' || v.back() == L'\x3000')) v.remove_suffix(1);
+    return v;
+}
 
 }  // namespace
 
@@ -142,34 +151,32 @@ Size MeasureText(const std::wstring& text, const FontSpec& font) {
     c.measure->ResetTransform();
     c.measure->ScaleTransform(g_measureScale, g_measureScale);
     Gdiplus::RectF box;
-    const std::wstring probe = text.empty() ? L" " : text;
+    const std::wstring_view drawn = Drawn(text);
+    const std::wstring probe = drawn.empty() ? L" " : std::wstring(drawn);
     c.measure->MeasureString(probe.c_str(), static_cast<INT>(probe.size()), &f, Gdiplus::PointF(0, 0), &Format(),
                              &box);
     const int lineHeight = static_cast<int>(f.GetHeight(96.0f) + 0.99f);
-    const Size size{text.empty() ? 0 : static_cast<int>(box.Width + 2.99f), lineHeight};
+    const Size size{drawn.empty() ? 0 : static_cast<int>(box.Width + 2.99f), lineHeight};
     c.measured.emplace(std::move(key), size);
     return size;
 }
 
 void DrawText(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& font, Argb colour, const Rect& box,
               TextAlign align, bool underline) {
-    if (text.empty()) return;
+    const std::wstring_view drawn = Drawn(text);
+    if (drawn.empty()) return;
     Gdiplus::StringFormat format(&Format());
     format.SetAlignment(align == TextAlign::Centre ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
     format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
     Gdiplus::SolidBrush brush(ToColor(colour));
     const Gdiplus::RectF r(static_cast<float>(box.x), static_cast<float>(box.y), static_cast<float>(box.w),
                            static_cast<float>(box.h));
-    g.DrawString(text.c_str(), static_cast<INT>(text.size()), &FontFor(font, underline), r, &format, &brush);
+    g.DrawString(drawn.data(), static_cast<INT>(drawn.size()), &FontFor(font, underline), r, &format, &brush);
 }
 
-void FillRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour) {
-    Gdiplus::SolidBrush brush(ToColor(colour));
-    if (radii == std::array<int, 4>{}) {
-        g.FillRectangle(&brush, r);
-        return;
-    }
-    Gdiplus::GraphicsPath path;
+namespace {
+
+void AddRounded(Gdiplus::GraphicsPath& path, const Gdiplus::RectF& r, const std::array<int, 4>& radii) {
     const float limit = std::min(r.Width, r.Height) / 2;
     auto d = [&](int k) { return 2 * std::min(static_cast<float>(radii[k]), limit); };
     const float right = r.X + r.Width, bottom = r.Y + r.Height;
@@ -182,7 +189,26 @@ void FillRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array
     if (d(3) > 0) path.AddArc(r.X, bottom - d(3), d(3), d(3), 90, 90);
     else path.AddLine(r.X, bottom, r.X, bottom);
     path.CloseFigure();
+}
+
+}  // namespace
+
+void FillRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour) {
+    Gdiplus::SolidBrush brush(ToColor(colour));
+    if (radii == std::array<int, 4>{}) {
+        g.FillRectangle(&brush, r);
+        return;
+    }
+    Gdiplus::GraphicsPath path;
+    AddRounded(path, r, radii);
     g.FillPath(&brush, &path);
+}
+
+void DrawRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour) {
+    Gdiplus::Pen pen(ToColor(colour), 1.0f);
+    Gdiplus::GraphicsPath path;
+    AddRounded(path, r, radii);
+    g.DrawPath(&pen, &path);
 }
 
 void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState state, const Rect& r,

@@ -41,6 +41,8 @@ void DrawText(Gdiplus::Graphics& g, const std::wstring& text, const FontSpec& fo
               TextAlign align, bool underline = false);
 
 void FillRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour);
+// A one-pixel outline of the same rounded shape.
+void DrawRounded(Gdiplus::Graphics& g, const Gdiplus::RectF& r, const std::array<int, 4>& radii, Argb colour);
 
 void PaintBackground(Gdiplus::Graphics& g, const Background& bk, VisualState state, const Rect& r,
                      const Resources& res);
