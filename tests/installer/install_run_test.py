@@ -7,6 +7,7 @@ import subprocess
 import time
 import zipfile
 
+from accessible import CHECKED, ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_PROGRESS, ROLE_STATIC, walk
 from common import InstallerTest, main
 from harness import Program
 from shell_link import read_link
@@ -44,6 +45,31 @@ class InstallRun(InstallerTest):
         while not varnel_processes() and time.time() < end:
             time.sleep(0.2)
         self.assertTrue(varnel_processes(), "varnel.exe runs after the launch button")
+
+    def test_a_screen_reader_reads_every_page_and_installs_with_quick_install(self):
+        app, win = self.start()
+        children, out = walk()
+        self.assertEqual(children["快速安装"][0], ROLE_BUTTON, out)
+        self.assertEqual(children["关闭"][0], ROLE_BUTTON)
+        role, _, state, _ = children["同意Varnel的用户协议"]
+        self.assertEqual(role, ROLE_CHECK)
+        self.assertTrue(state & CHECKED, hex(state))
+        self.assertEqual(children["自定义安装"][0], ROLE_LINK)
+        self.assertEqual(children["D:\\varnel"][0], ROLE_STATIC, "the proposed folder")
+        self.assertNotIn("立即安装", children, "hidden pages are not exposed")
+        walk("--do", "快速安装")
+        wait_page(win, 3)
+        children, out = walk()
+        bars = [value for role, value, _, _ in children.values() if role == ROLE_PROGRESS]
+        self.assertEqual(len(bars), 1, out)
+        self.assertRegex(bars[0], r"^\d+%$")
+        self.assertTrue(any(name.startswith(("创建文件夹：", "打开文件：", "解压文件：")) and role == ROLE_STATIC
+                            for name, (role, _, _, _) in children.items()), out)
+        wait_page(win, 4, timeout=30)
+        children, out = walk()
+        self.assertEqual(children["立即体验"][0], ROLE_BUTTON, out)
+        self.assertNotIn("快速安装", children)
+        self.assertTrue(installed_exactly(unix_path("D:\\varnel")))
 
     def test_the_recorded_folder_is_proposed_next_time(self):
         app, win = self.start("record-first")

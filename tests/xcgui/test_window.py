@@ -4,6 +4,7 @@ clicked and typed into like a user would. Screenshots: $VARNEL_BUILD/screenshots
 import time
 import unittest
 
+from accessible import CHECKED, FOCUSABLE, ROLE_BUTTON, ROLE_CHECK, ROLE_CLIENT, ROLE_LINK, ROLE_PROGRESS, ROLE_STATIC, ROLE_TEXT, walk
 from harness import Program, count_near, near, pixel
 
 BLUE = (0x50, 0x8A, 0xFF)
@@ -21,26 +22,6 @@ EDIT = (100, 336)           # page 2 edit box
 BROWSE = (519, 336)
 BACK = (410, 396)           # 返回
 POPUP_CARD = (421, 60)      # inside the first popup card, right of its text
-
-
-# MSAA roles and states (oleacc.h).
-ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_STATIC, ROLE_TEXT, ROLE_PROGRESS, ROLE_CLIENT = 0x2B, 0x2C, 0x1E, 0x29, 0x2A, 0x30, 0x0A
-CHECKED, FOCUSABLE = 0x10, 0x100000
-
-
-def walk(*args):
-    """The window's accessibility tree as another process sees it:
-    {name: (role, value, state, action)}, and the raw lines."""
-    p = Program("bin/acc_walk.exe", "Varnel安装", *args, name="acc_walk").start()
-    p.wait_exit(timeout=30)
-    p.kill()
-    out = p.output()
-    children = {}
-    for line in out.splitlines():
-        parts = line.split("\t")
-        if parts[0] == "child" and len(parts) == 6:
-            children.setdefault(parts[2], (int(parts[1]), parts[3], int(parts[4], 16), parts[5]))
-    return children, out
 
 
 class XcguiWindow(unittest.TestCase):
