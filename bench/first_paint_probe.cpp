@@ -1,7 +1,7 @@
 // Times a program of ours from process creation to the end of its first
-// WM_PAINT without changing it: a global hook, loaded into the program by the
-// system as hooks are, notes the time when the first paint returns and ends
-// the process.
+// WM_PAINT without changing it: a hook on its main thread, loaded into it by
+// the system as hooks are, notes the time when the first paint returns and
+// ends the process.
 //   first_paint_probe EXE [ARGS...]   prints "first_paint_ms N"
 // Built twice from this file: the probe, and (FIRST_PAINT_HOOK) the hook DLL
 // beside it.
@@ -55,10 +55,12 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring folder(self);
     folder.resize(folder.find_last_of(L'\\') + 1);
     HMODULE hook = LoadLibraryW((folder + L"first_paint_hook.dll").c_str());
-    auto* proc = hook ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hook, "AfterPaint"))) : nullptr;
-    HHOOK installed = proc ? SetWindowsHookExW(WH_CALLWNDPROCRET, proc, hook, 0) : nullptr;
-    if (!installed) {
-        std::fprintf(stderr, "first_paint_probe: cannot set the hook\n");
+    // The standard call convention decorates the exported name.
+    FARPROC found = hook ? GetProcAddress(hook, "AfterPaint@12") : nullptr;
+    if (hook && !found) found = GetProcAddress(hook, "AfterPaint");
+    auto* proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(found));
+    if (!proc) {
+        std::fprintf(stderr, "first_paint_probe: no hook DLL beside the probe\n");
         return 1;
     }
 
@@ -70,11 +72,21 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring directory(argv[1]);
     const std::size_t cut = directory.find_last_of(L"\\/");
     directory = cut == std::wstring::npos ? std::wstring() : directory.substr(0, cut);
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
         std::fprintf(stderr, "first_paint_probe: cannot start the program\n");
+        return 1;
+    }
+    // Only its main thread is hooked: a global hook would slow every window
+    // of the session, and the bare window's creation most of all.
+    HHOOK installed = SetWindowsHookExW(WH_CALLWNDPROCRET, proc, hook, process.dwThreadId);
+    ResumeThread(process.hThread);
+    if (!installed) {
+        TerminateProcess(process.hProcess, 1);
+        std::fprintf(stderr, "first_paint_probe: cannot set the hook\n");
         return 1;
     }
     // The program ends itself at its first paint; one that never paints is ended here.
