@@ -2,7 +2,9 @@
 on the test display, the archive reader alone and NSIS's silent install,
 each into the same folder, then the figures and their ratios.
 
-usage: install_run.py ROUNDS NSIS_SETUP SMALL_SETUP   (environment from scripts/env.sh)
+usage: install_run.py ROUNDS NSIS_SETUP SMALL_SETUP [OTHER_SETUP]
+  (environment from scripts/env.sh; OTHER_SETUP, another build of the same
+  installer, is clicked through in each round too, e.g. before a change)
 """
 import os
 import re
@@ -147,17 +149,21 @@ def main():
     exe = os.path.join(BUILD, "bin", "VarnelSetup.exe")
     wait10, wait1000 = measured_waits()
     small_mb = run_small(small_setup)
-    ours, readers, nsis = [], [], []
+    other_exe = sys.argv[4] if len(sys.argv) > 4 else None
+    ours, readers, nsis, other = [], [], [], []
     items = None
     for r in range(rounds):
         # Which goes first turns with each round: a run slows the one after it.
-        order = [("ours", 0), ("reader", 1), ("nsis", 2)]
-        order = order[r % 3:] + order[:r % 3]
-        for what, _ in order:
+        order = ["ours", "reader", "nsis"] + (["other"] if other_exe else [])
+        order = order[r % len(order):] + order[:r % len(order)]
+        for what in order:
             if what == "ours":
                 record, finish, at_window, peak = run_ours("bench-install-%d" % r, exe)
                 installed = file_count(TARGET)
                 ours.append((record, finish, at_window, peak, installed))
+            elif what == "other":
+                result = run_ours("bench-other-%d" % r, other_exe)
+                other.append((*result, file_count(TARGET)))
             elif what == "reader":
                 readers.append(run_reader())
                 items = int(readers[-1]["entries"])
@@ -193,6 +199,13 @@ def main():
     print("NSIS silent install, same folder       %7.2f s  (process start to exit)" % silent)
     print("ratios: own work / NSIS silent %.2f (target <= 0.4), own work / reader %.2f (target <= 1.15), "
           "reader / floor %.2f (target <= 1.5)" % (own / silent, own / reader, reader / floor))
+    if other:
+        o_finish = med([o[1] for o in other if o[1]] or [float("nan")])
+        o_items = other[0][4]
+        o_waits = (wait1000 + o_items * wait10 + wait1000) / 1000.0
+        print("other build (%s, %d items): click -> finish page %.2f s, own work %.2f s (%.2f ms per item), "
+              "peak memory %.1f MB" % (other_exe, o_items, o_finish, o_finish - o_waits,
+                                       (o_finish - o_waits) * 1000 / o_items, max(o[3] for o in other)))
     print("memory (resident anonymous): demo installer at its window %.1f MB; this installer at its window %.1f MB, "
           "peak during the run %.1f MB, %.1f MB beyond the demo's (target <= 16)" % (
               small_mb, at_window, peak, peak - small_mb))
