@@ -30,7 +30,8 @@ void SetText(Element& e, const std::wstring& text) {
     if (e.text == text) return;
     e.text = text;
     if (Window* w = WindowHolding(e)) {
-        w->Changed(e, SizedByContent(e));
+        if (SizedByContent(e)) w->ContentChanged(e);
+        else w->Changed(e, false);
         w->Notify(EVENT_OBJECT_NAMECHANGE, e.handle);
     }
 }

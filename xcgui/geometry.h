@@ -19,6 +19,7 @@ struct Rect {
     int Right() const { return x + w; }
     int Bottom() const { return y + h; }
     bool Contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+    bool Overlaps(const Rect& o) const { return x < o.Right() && o.x < Right() && y < o.Bottom() && o.y < Bottom(); }
     bool operator==(const Rect&) const = default;
 };
 

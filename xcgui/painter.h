@@ -75,8 +75,9 @@ struct PictureToDraw {
 };
 std::vector<PictureToDraw> PicturesToDraw(Element& root, const Resources& res, double scale, Size surface);
 
-// Paints an element and its shown children.
-void PaintTree(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx);
+// Paints an element and its shown children; with `within` (design units)
+// only those that reach into it.
+void PaintTree(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx, const Rect* within = nullptr);
 
 // Content size of an element for "auto".
 Size MeasureElement(const Element& e);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "accessible.h"
 #include "kinds.h"
@@ -237,13 +238,47 @@ void Window::Destroy() {
 void Window::EnsureLayout() {
     if (frameAhead_) FinishSideWork();  // the first layout may be being made beside
     if (layoutDirty_) Relayout();
+    else if (!boxesDirty_.empty()) LayOutBoxes();
+}
+
+void Window::LayOutBoxes() {
+    SetMeasureScale(scale_);
+    for (Element* box : std::exchange(boxesDirty_, {})) {
+        const auto before = Places(*box);
+        LayoutChildren(*box, MeasureElement);
+        InvalidateMoved(*box, before);
+    }
+    ++changes_;
+    AfterLayout();
 }
 
 void Window::Relayout() {
     LayOut();
     layoutDirty_ = false;
     ++changes_;
+    if (!placesBefore_.empty()) InvalidateMoved(*root_, placesBefore_);
+    placesBefore_.clear();
+    boxesDirty_.clear();
     AfterLayout();
+}
+
+std::vector<std::pair<Rect, bool>> Window::Places(Element& top) {
+    std::vector<std::pair<Rect, bool>> places;
+    ForEach(top, [&](const Element& e) { places.emplace_back(e.rect, Visible(e)); });
+    return places;
+}
+
+// The old and new places of every element that moved, appeared or went.
+void Window::InvalidateMoved(Element& top, const std::vector<std::pair<Rect, bool>>& before) {
+    std::size_t i = 0;
+    ForEach(top, [&](const Element& e) {
+        if (i >= before.size()) return;
+        const auto& [rect, shown] = before[i++];
+        const bool now = Visible(e);
+        if (rect == e.rect && shown == now) return;
+        if (shown) Invalidate(rect);
+        if (now) Invalidate(e.rect);
+    });
 }
 
 // Only the places of elements and popups: nothing else is touched, so this
@@ -296,12 +331,26 @@ void Window::Changed(const Element& e, bool affectsLayout) {
         return;
     }
     if (affectsLayout) {
-        // Laid out once at the next paint, however many texts change before it.
+        // Laid out once at the next paint, however many texts change before
+        // it; then only what moved is repainted.
+        if (!layoutDirty_) placesBefore_ = Places(*root_);
+        else if (placesBefore_.empty()) InvalidateAll();  // places from before are unknown
         layoutDirty_ = true;
-        InvalidateAll();
+        Invalidate(e.rect);
     } else {
         Invalidate(e.rect);
     }
+}
+
+void Window::ContentChanged(Element& e) {
+    Element* box = e.parent;
+    if (!box || SizedByContent(*box) || !Visible(*box) || layoutDirty_ || !hwnd_ || !Lib().autoRedraw) {
+        Changed(e, true);
+        return;
+    }
+    ++changes_;
+    if (std::find(boxesDirty_.begin(), boxesDirty_.end(), box) == boxesDirty_.end()) boxesDirty_.push_back(box);
+    Invalidate(e.rect);  // posts the paint that lays the box out first
 }
 
 void Window::Redraw(const Element* e, bool now) {
@@ -510,20 +559,26 @@ bool Window::MakeBackBuffer(HDC compatible, Size size) {
 PaintContext Window::Context() const { return PaintContext{Lib().resources, hover_, pressed_, focus_, focusCues_}; }
 
 // The whole layout and its popups into the back buffer.
-void Window::Render(const PaintContext& ctx) {
+void Window::Render(const PaintContext& ctx, const RECT* clip) {
     FinishSideWork();  // the pictures may still be being scaled
-    const RECT all{0, 0, backSize_.w, backSize_.h};
-    FillRect(backDc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));  // far quicker than GDI+'s Clear
+    const RECT area = clip ? *clip : RECT{0, 0, backSize_.w, backSize_.h};
+    FillRect(backDc_, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));  // far quicker than GDI+'s Clear
     Gdiplus::Graphics g(backDc_);
+    if (clip) g.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     g.ScaleTransform(static_cast<float>(scale_), static_cast<float>(scale_));
-    PaintTree(g, *root_, ctx);
+    const auto design = [&](LONG v) { return static_cast<int>(std::floor(v / scale_)); };
+    const Rect within{design(area.left), design(area.top), design(area.right) - design(area.left) + 1,
+                      design(area.bottom) - design(area.top) + 1};
+    PaintTree(g, *root_, ctx, clip ? &within : nullptr);
     for (const Popup& p : popups_) PaintPopup(g, p, p.handle == popupHot_);
 }
 
 void Window::Paint() {
+    // Laid out before the paint begins: what moved joins the area painted.
+    EnsureLayout();
     // Ended however the drawing ends: a paint left open comes back forever.
     struct Painting {
         HWND hwnd;
@@ -532,12 +587,13 @@ void Window::Paint() {
         ~Painting() { EndPaint(hwnd, &ps); }
     } painting{hwnd_};
     const RECT& r = painting.ps.rcPaint;
-    EnsureLayout();
     RECT client;
     GetClientRect(hwnd_, &client);
     const bool fresh = MakeBackBuffer(painting.dc, {static_cast<int>(client.right), static_cast<int>(client.bottom)});
-    // The frame drawn ahead stands unless something changed since.
-    if (!frameAhead_ || fresh || frameAheadOf_ != changes_) Render(Context());
+    // The frame drawn ahead stands unless something changed since; the back
+    // buffer holds the last frame, so a later paint redraws only its area.
+    if (fresh) Render(Context());
+    else if (!frameAhead_ || frameAheadOf_ != changes_) Render(Context(), &r);
     frameAhead_ = false;
     BitBlt(painting.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, backDc_, r.left, r.top, SRCCOPY);
 }
@@ -553,6 +609,7 @@ void Window::OnDestroyed() {
         e.native = nullptr;
     });
     hover_ = pressed_ = focus_ = nullptr;
+    boxesDirty_.clear();
     Lib().windows.erase(handle);
     if (Lib().windows.empty()) PostQuitMessage(0);
 }

@@ -37,6 +37,9 @@ public:
     void EnsureLayout();
     // An element's text, state or visibility changed.
     void Changed(const Element& e, bool affectsLayout);
+    // The content of an element sized by it changed: when its box keeps its
+    // own size, only that box is laid out again.
+    void ContentChanged(Element& e);
     void Redraw(const Element* e, bool now);
     xc::Handle AddPopup(Popup popup);
 
@@ -61,11 +64,15 @@ private:
     void Paint();
     bool MakeBackBuffer(HDC compatible, Size size);
     PaintContext Context() const;
-    void Render(const PaintContext& ctx);
+    // The whole frame, or only what lies in `clip` (device pixels).
+    void Render(const PaintContext& ctx, const RECT* clip = nullptr);
     void LayOut();
     void AfterLayout();
     void PlaceNativeControls();
     void InvalidateAll();
+    void LayOutBoxes();
+    static std::vector<std::pair<Rect, bool>> Places(Element& top);
+    void InvalidateMoved(Element& top, const std::vector<std::pair<Rect, bool>>& before);
     void UpdateShadow();
     void ShowShadow();
     void ScalePicturesBeside();
@@ -87,6 +94,10 @@ private:
     HWND hwnd_ = nullptr;
     HWND shadow_ = nullptr;  // made after the first paint
     bool layoutDirty_ = true;
+    // Where the elements stood (and whether shown) before the pending
+    // layout; what moves is repainted, not the whole window.
+    std::vector<std::pair<Rect, bool>> placesBefore_;
+    std::vector<Element*> boxesDirty_;  // boxes whose children alone are laid out again
     Element* hover_ = nullptr;
     Element* pressed_ = nullptr;
     Element* focus_ = nullptr;
