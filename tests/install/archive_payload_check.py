@@ -28,15 +28,16 @@ class PayloadReadBack(unittest.TestCase):
     def test_entries_have_the_fields_the_installer_expects(self):
         if args.same_as:
             self.skipTest("an archive carried as it is keeps its own fields")
-        with zipfile.ZipFile(args.payload) as z:
+        with zipfile.ZipFile(args.payload, metadata_encoding="gbk") as z:
             infos = z.infolist()
             self.assertIn("varnel.exe", [i.filename for i in infos])
             for i in infos:
                 with self.subTest(entry=i.filename):
-                    self.assertFalse(i.is_dir())
-                    self.assertEqual(i.compress_type, zipfile.ZIP_DEFLATED)
+                    # Folders appear only when empty: stored, attribute 0x10.
+                    folder = i.is_dir()
+                    self.assertEqual(i.compress_type, zipfile.ZIP_STORED if folder else zipfile.ZIP_DEFLATED)
                     self.assertEqual(i.create_system, 0)
-                    self.assertEqual(i.external_attr, 0x20)
+                    self.assertEqual(i.external_attr, 0x10 if folder else 0x20)
                     self.assertEqual(i.flag_bits, 0)
                     self.assertEqual(i.extra, b"")
                     self.assertEqual(i.date_time, (2024, 11, 18, 0, 0, 0))

@@ -113,6 +113,37 @@ class InstallRun(InstallerTest):
             self.assertEqual(f.read(), "D:\\游戏\\varnel".encode("gbk"))  # GBK bytes, nothing else
         self.assertEqual(read_link(LINK).get("base_path"), "D:\\游戏\\varnel\\varnel.exe")
 
+    def test_a_vendor_folder_with_chinese_names_installs_byte_identical(self):
+        # The second installer of this build carries tests/installer's vendor folder.
+        source = os.path.join(BUILD, "tests", "installer", "vendor_app")
+        folder = os.path.join(BUILD, "wt", "vendor")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        shutil.copy(os.path.join(BUILD, "tests", "installer", "vendor", "VarnelSetup.exe"), folder)
+        app = Program(os.path.join(folder, "VarnelSetup.exe"), name="vendor-payload")
+        self.apps.append(app)
+        app.start()
+        win = app.wait_window(TITLE, timeout=40)
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 4, timeout=30, name="vendor-finish")
+
+        def tree(root):
+            found = {}
+            for here, dirs, files in os.walk(root):
+                rel = os.path.relpath(here, root)
+                if not dirs and not files:
+                    found[rel] = None
+                for name in files:
+                    with open(os.path.join(here, name), "rb") as f:
+                        found[os.path.normpath(os.path.join(rel, name))] = f.read()
+            return found
+
+        installed, expected = tree(unix_path("D:\\varnel")), tree(source)
+        self.assertEqual(sorted(installed), sorted(expected))
+        self.assertIn("空 文件夹/更深", installed)
+        for name, data in expected.items():
+            self.assertTrue(installed[name] == data, name)
+
     def test_without_the_shortcut_box_only_the_record_is_written(self):
         app, win = self.start()
         win.click(*CUSTOM_INSTALL)
