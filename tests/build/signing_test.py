@@ -1,0 +1,94 @@
+"""Authenticode signing with a throwaway CA and code-signing certificate made
+here by openssl: -DVARNEL_SIGN_PKCS12 signs the demo application as the build
+links it; the installer and the UI library of this build sign the same way;
+a wrong password or an expired certificate fails and leaves no binary.
+usage: signing_test.py SOURCE_DIR SCRATCH_DIR EPOCH VarnelSetup.exe XCGUI.dll"""
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+SOURCE, SCRATCH, EPOCH, INSTALLER, LIBRARY = sys.argv[1:6]
+del sys.argv[1:6]
+BUILD = os.path.join(SCRATCH, "build")
+APP = os.path.join(BUILD, "payload", "varnel.exe")
+
+
+def run(*args, **kw):
+    return subprocess.run(args, capture_output=True, text=True, cwd=SCRATCH, **kw)
+
+
+def certificate(name, days):
+    run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
+        "-subj", "/CN=Varnel Test Publisher")
+    run("openssl", "x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+        "-out", name + ".pem", "-days", str(days), "-extfile", "ext")
+    run("openssl", "pkcs12", "-export", "-inkey", name + ".key", "-in", name + ".pem", "-out", name + ".p12",
+        "-passout", "env:VARNEL_SIGN_PASSWORD", env=dict(os.environ, VARNEL_SIGN_PASSWORD="geheim 密码"))
+    return os.path.join(SCRATCH, name + ".p12")
+
+
+def build_app(p12, password):
+    env = dict(os.environ, VARNEL_SIGN_PASSWORD=password)
+    configured = run("cmake", "-S", SOURCE, "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                     "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(SOURCE, "cmake", "mingw-i686.cmake"),
+                     "-DVARNEL_SIGN_PKCS12=" + p12)
+    if configured.returncode != 0:
+        return configured.returncode, " ".join((configured.stdout + configured.stderr).split())
+    if os.path.exists(APP):
+        os.remove(APP)  # links again, as a clean build would
+    built = run("cmake", "--build", BUILD, "--target", "varnel", "--", "-j1", env=env)
+    return built.returncode, " ".join((built.stdout + built.stderr).split())  # CMake wraps its messages
+
+
+def verify(path):
+    return run("osslsigncode", "verify", "-CAfile", "ca.pem", "-in", path)
+
+
+class Signing(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        shutil.rmtree(SCRATCH, ignore_errors=True)
+        os.makedirs(SCRATCH)
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=Throwaway Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign")
+        with open(os.path.join(SCRATCH, "ext"), "w") as f:
+            f.write("extendedKeyUsage=codeSigning\nkeyUsage=critical,digitalSignature\n")
+        cls.good = certificate("good", 1)
+        cls.expired = certificate("expired", -1)
+
+    def test_signed_builds_verify_and_faults_leave_no_binary(self):
+        rc, out = build_app(self.good, "geheim 密码")
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(verify(APP).returncode, 0, verify(APP).stdout)
+        with open(os.path.join(BUILD, "CMakeCache.txt"), encoding="utf-8") as cache:
+            self.assertNotIn("geheim", cache.read())
+
+        # The installer and the UI library as this build made them, through
+        # the same step.
+        for path in (INSTALLER, LIBRARY):
+            copy = os.path.join(SCRATCH, os.path.basename(path))
+            shutil.copy(path, copy)
+            signed = run("cmake", "-DFILE=" + copy, "-DOBJCOPY=i686-w64-mingw32-objcopy", "-DEPOCH=" + EPOCH,
+                         "-DSIGN_PKCS12=" + self.good, "-P", os.path.join(SOURCE, "cmake", "ship.cmake"),
+                         env=dict(os.environ, VARNEL_SIGN_PASSWORD="geheim 密码"))
+            self.assertEqual(signed.returncode, 0, signed.stderr)
+            self.assertEqual(verify(copy).returncode, 0, verify(copy).stdout)
+
+        rc, out = build_app(self.good, "wrong")
+        self.assertNotEqual(rc, 0)
+        self.assertIn("wrong password in VARNEL_SIGN_PASSWORD", out)
+        self.assertFalse(os.path.exists(APP))
+        rc, out = build_app(self.expired, "geheim 密码")
+        self.assertNotEqual(rc, 0)
+        self.assertIn("has expired", out)
+        self.assertFalse(os.path.exists(APP))
+        rc, out = build_app(os.path.join(SCRATCH, "missing.p12"), "geheim 密码")
+        self.assertIn("VARNEL_SIGN_PKCS12: no such file", out)
+        self.assertFalse(os.path.exists(APP))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
