@@ -69,7 +69,8 @@ TEST(MemoryExhaustion, WhenEvenTheBoxTextCannotBeMadeABoxStillShowsAndTheExitCod
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string helper = DirectoryOf(self) + "\\exhaust_helper.exe";
-    STARTUPINFOA startup{sizeof startup};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION child{};
     ASSERT_TRUE(CreateProcessA(helper.c_str(), helper.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &child));
