@@ -65,23 +65,26 @@ const std::uint8_t* EntryData(std::span<const std::uint8_t> zip, const Entry& e)
     return local + 30 + Le16(local + 26) + Le16(local + 28);
 }
 
-// One inflate call per entry into a buffer that holds it whole.
+// The entry's data unpacked whole into a buffer that holds it: one inflate
+// call, or a copy when it is stored.
+void UnpackWhole(std::span<const std::uint8_t> zip, const Entry& e, std::vector<std::uint8_t>& out) {
+    if (e.method != Z_DEFLATED) {
+        std::copy_n(EntryData(zip, e), e.size, out.data());
+        return;
+    }
+    z_stream z{};
+    inflateInit2(&z, -MAX_WBITS);
+    z.next_in = const_cast<Bytef*>(EntryData(zip, e));
+    z.avail_in = e.packed;
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    inflate(&z, Z_FINISH);
+    inflateEnd(&z);
+}
+
 double PlainInflate(std::span<const std::uint8_t> zip, const std::vector<Entry>& entries, std::vector<std::uint8_t>& out) {
     const double start = Now();
-    for (const Entry& e : entries) {
-        if (e.method != Z_DEFLATED) {
-            std::copy_n(EntryData(zip, e), e.size, out.data());
-            continue;
-        }
-        z_stream z{};
-        inflateInit2(&z, -MAX_WBITS);
-        z.next_in = const_cast<Bytef*>(EntryData(zip, e));
-        z.avail_in = e.packed;
-        z.next_out = out.data();
-        z.avail_out = static_cast<uInt>(out.size());
-        inflate(&z, Z_FINISH);
-        inflateEnd(&z);
-    }
+    for (const Entry& e : entries) UnpackWhole(zip, e, out);
     return Now() - start;
 }
 
@@ -120,18 +123,7 @@ double InflateAndWriteWhole(std::span<const std::uint8_t> zip, const std::vector
     fs::create_directories(folder);
     for (const Entry& e : entries) {
         if (e.name.empty() || e.name.back() == '/') continue;
-        if (e.method == Z_DEFLATED) {
-            z_stream z{};
-            inflateInit2(&z, -MAX_WBITS);
-            z.next_in = const_cast<Bytef*>(EntryData(zip, e));
-            z.avail_in = e.packed;
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            inflate(&z, Z_FINISH);
-            inflateEnd(&z);
-        } else {
-            std::copy_n(EntryData(zip, e), e.size, out.data());
-        }
+        UnpackWhole(zip, e, out);
         const fs::path path = folder / fs::path(e.name);  // the bench's archives have plain names
         if (path.has_parent_path() && path.parent_path() != folder) fs::create_directories(path.parent_path());
         const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
