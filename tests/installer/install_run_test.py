@@ -118,14 +118,8 @@ class InstallRun(InstallerTest):
         source = os.path.join(BUILD, "tests", "installer", "vendor_app")
         folder = os.path.join(BUILD, "wt", "vendor")
         shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
-        shutil.copy(os.path.join(BUILD, "tests", "installer", "vendor", "VarnelSetup.exe"), folder)
-        app = Program(os.path.join(folder, "VarnelSetup.exe"), name="vendor-payload")
-        self.apps.append(app)
-        app.start()
-        win = app.wait_window(TITLE, timeout=40)
-        win.click(*QUICK_INSTALL)
-        wait_page(win, 4, timeout=30, name="vendor-finish")
+        self._quick_install_from(os.path.join(BUILD, "tests", "installer", "vendor", "VarnelSetup.exe"), folder,
+                                 "vendor-payload", "vendor-finish")
 
         def tree(root):
             found = {}
@@ -189,6 +183,19 @@ class InstallRun(InstallerTest):
         self.assertTrue(installed_exactly(unix_path("D:\\varnel")))
         running.proc.wait(timeout=10)
         self.assertEqual(running.proc.returncode, 0)
+
+    def _quick_install_from(self, installer, folder, name, finish_shot):
+        """Copies an installer into a new folder, starts it there and
+        clicks 快速安装 through to the finish page."""
+        os.makedirs(folder)
+        shutil.copy(installer, folder)
+        app = Program(os.path.join(folder, "VarnelSetup.exe"), name=name)
+        self.apps.append(app)
+        app.start()
+        win = app.wait_window(TITLE, timeout=40)
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 4, timeout=30, name=finish_shot)
+        return app, win
 
     def _start_with_damaged_payload(self, name, damage):
         """Starts a copy of the installer whose payload block `damage`
@@ -288,14 +295,8 @@ class InstallRun(InstallerTest):
         # Its own copy of the library is loaded from there and cannot be
         # replaced; the payload's copy is the same bytes, so it counts as done.
         folder = unix_path("D:\\varnel")
-        os.makedirs(folder)
-        shutil.copy(os.path.join(BUILD, "bin", "VarnelSetup.exe"), folder)
-        app = Program(os.path.join(folder, "VarnelSetup.exe"), name="from-install-folder")
-        self.apps.append(app)
-        app.start()
-        win = app.wait_window(TITLE, timeout=40)
-        win.click(*QUICK_INSTALL)
-        wait_page(win, 4, timeout=30, name="from-install-folder-finish")
+        self._quick_install_from(os.path.join(BUILD, "bin", "VarnelSetup.exe"), folder, "from-install-folder",
+                                 "from-install-folder-finish")
         self.assertTrue(installed_exactly(folder))
         self.assertEqual(record_text(), "D:\\varnel")
 
