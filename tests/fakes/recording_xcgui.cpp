@@ -62,15 +62,22 @@ BOOL WINAPI XInitXCGUI(BOOL flag) { Record("XInitXCGUI(" + std::to_string(flag) 
 void WINAPI XC_EnableAutoDPI(BOOL flag) { Record("XC_EnableAutoDPI(" + std::to_string(flag) + ")"); }
 void WINAPI XC_EnableAutoRedrawUI(BOOL flag) { Record("XC_EnableAutoRedrawUI(" + std::to_string(flag) + ")"); }
 void WINAPI XC_EnableResMonitor(BOOL flag) { Record("XC_EnableResMonitor(" + std::to_string(flag) + ")"); }
+// A password as the recording shows it: quoted, or null when none was given.
+std::string Quoted(const wchar_t* password) {
+    if (!password) return "null";
+    std::string quoted = "\"";
+    quoted += Narrow(password);
+    quoted += '"';
+    return quoted;
+}
 BOOL WINAPI XC_LoadResourceZipMem(const void*, int length, const wchar_t* name, const wchar_t* password) {
-    Record("XC_LoadResourceZipMem(" + std::to_string(length) + "," + Narrow(name) + "," +
-           (password ? "\"" + Narrow(password) + "\"" : "null") + ")");
+    Record("XC_LoadResourceZipMem(" + std::to_string(length) + "," + Narrow(name) + "," + Quoted(password) + ")");
     return TRUE;
 }
 xc::Handle WINAPI XC_LoadLayoutZipMem(const void*, int length, const wchar_t* name, const wchar_t* password,
                                       xc::Handle parent, HWND attach) {
     Record("XC_LoadLayoutZipMem(" + std::to_string(length) + "," + Narrow(name) + "," +
-           (password ? "\"" + Narrow(password) + "\"" : "null") + "," + std::to_string(parent) + "," +
+           Quoted(password) + "," + std::to_string(parent) + "," +
            std::to_string(reinterpret_cast<INT_PTR>(attach)) + ")");
     return kWindow;
 }
