@@ -347,7 +347,8 @@ std::vector<std::pair<std::string, std::filesystem::path>> ScanFolder(const std:
     fs::recursive_directory_iterator it(root, error), end;
     for (; !error && it != end; it.increment(error)) {
         const fs::path path = it->path();
-        const std::string name = fs::relative(path, root).generic_string();
+        // Lexical: fs::relative would follow a linked file to where it points.
+        const std::string name = path.lexically_relative(root).generic_string();
         for (std::size_t start = 0; start <= name.size();) {
             const std::size_t slash = std::min(name.find('/', start), name.size());
             if (const std::string problem = WindowsNameProblem(name.substr(start, slash - start)); !problem.empty())

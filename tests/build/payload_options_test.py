@@ -98,6 +98,21 @@ class PayloadOptions(unittest.TestCase):
             self.assertEqual(z.read("新增.txt"), b"new")
         os.remove(os.path.join(self.app, "新增.txt"))
 
+        # A linked file is packed under its own name with the bytes it points at.
+        outside = os.path.join(SCRATCH, "outside", "real.dll")
+        write(outside, b"linked bytes")
+        links = {"数据/链接.dll": os.path.relpath(outside, os.path.join(self.app, "数据")), "absolute.dll": outside}
+        for name, target in links.items():
+            os.symlink(target, os.path.join(self.app, name))
+        try:
+            self.assertIsNone(pack("-DVARNEL_PAYLOAD_DIR=" + self.app))
+            with zipfile.ZipFile(PAYLOAD, metadata_encoding="gbk") as z:
+                for name in links:
+                    self.assertEqual(z.read(name), b"linked bytes", name)
+        finally:
+            for name in links:
+                os.remove(os.path.join(self.app, name))
+
         for name in ("한국어.txt", "表情😀.txt"):
             write(os.path.join(self.app, "数据", name), b"")
             out = pack("-DVARNEL_PAYLOAD_DIR=" + self.app) or ""
