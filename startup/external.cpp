@@ -1,5 +1,6 @@
 #include "startup/external.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -208,10 +209,21 @@ const Row kRows[kRowCount] = {
 };
 
 struct Binding {
-    void* address = nullptr;
+    std::atomic<void*> address = nullptr;
     HMODULE module = nullptr;
 };
 Binding gBindings[kRowCount];
+// Rows are bound once even when the installation's extraction thread asks for
+// one at the same time as the UI thread. Re-entrant: a row that cannot be
+// bound shows the error box, which binds rows of its own.
+struct BindingLock {
+    CRITICAL_SECTION section;
+    BindingLock() { InitializeCriticalSection(&section); }
+};
+CRITICAL_SECTION& TheBindingLock() {
+    static BindingLock lock;  // never destroyed: rows may be bound until the process ends
+    return lock.section;
+}
 bool gUiLibraryTrusted = true;
 
 // The system libraries tried for a row without a library name.
@@ -291,16 +303,25 @@ void* BindRow(const Row& row, HMODULE* module) {
 
 void* BindExternal(int index) {
     Binding& binding = gBindings[index];
-    if (!binding.address) binding.address = BindRow(kRows[index], &binding.module);
-    return binding.address;
+    if (void* address = binding.address.load(std::memory_order_acquire)) return address;
+    CRITICAL_SECTION& lock = TheBindingLock();
+    EnterCriticalSection(&lock);
+    void* address = binding.address.load(std::memory_order_relaxed);
+    if (!address) {
+        address = BindRow(kRows[index], &binding.module);
+        binding.address.store(address, std::memory_order_release);
+    }
+    LeaveCriticalSection(&lock);
+    return address;
 }
 
-bool IsBound(int index) { return gBindings[index].address != nullptr; }
+bool IsBound(int index) { return gBindings[index].address.load(std::memory_order_acquire) != nullptr; }
 
 void ReleaseBoundLibraries() {
     for (Binding& binding : gBindings) {
         if (binding.module) FreeLibrary(binding.module);
-        binding = {};
+        binding.address.store(nullptr, std::memory_order_relaxed);
+        binding.module = nullptr;
     }
 }
 
