@@ -104,4 +104,18 @@ bool WaitPumpingMessages(std::int64_t amount, int unit) {
     return true;
 }
 
+void WaitPumpingMessagesFor(void* handle) {
+    for (;;) {
+        HANDLE handles[] = {handle};
+        const DWORD result = ext::MsgWaitForMultipleObjects(1, handles, FALSE, INFINITE, kWakeMask);
+        if (result == WAIT_OBJECT_0) return;
+        if (result == WAIT_FAILED) {
+            // No message wait to be had: the handle alone, without spinning.
+            WaitForSingleObject(handle, INFINITE);
+            return;
+        }
+        DispatchPendingMessages();
+    }
+}
+
 }  // namespace varnel

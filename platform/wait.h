@@ -10,6 +10,10 @@ namespace varnel {
 // thread's messages meanwhile. WM_QUIT is left in the queue. Always true.
 bool WaitPumpingMessages(std::int64_t amount, int unit = 0);
 
+// Waits until `handle` is signalled, dispatching the thread's messages
+// meanwhile, as the timed wait does. WM_QUIT is left in the queue.
+void WaitPumpingMessagesFor(void* handle);
+
 // Milliseconds per unit.
 std::int64_t UnitMultiplier(int unit);
 

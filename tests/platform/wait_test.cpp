@@ -6,6 +6,7 @@
 #include <limits>
 #include <thread>
 
+#include "platform/handles.h"
 #include "platform/wait.h"
 
 using namespace varnel;
@@ -113,6 +114,32 @@ TEST_F(WaitTest, MessagesSentFromAnotherThreadAreAnsweredDuringTheWait) {
     EXPECT_EQ(answer, 77);
     EXPECT_EQ(Recorder::sent, 1);
     EXPECT_TRUE(Recorder::handledWhileWaiting);
+}
+
+// The wait for the extraction thread: messages flow until the handle is
+// signalled, and a quit is left for the loop.
+TEST_F(WaitTest, WaitingForAHandleDispatchesUntilItIsSignalled) {
+    KernelHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread worker([&] {
+        Sleep(100);
+        SendMessageW(window_, WM_APP + 1, 0, 0);
+        PostMessageW(window_, WM_APP, 0, 0);
+        Sleep(100);
+        SetEvent(done.Get());
+    });
+    Recorder::waiting = true;
+    WaitPumpingMessagesFor(done.Get());
+    Recorder::waiting = false;
+    worker.join();
+    EXPECT_EQ(WaitForSingleObject(done.Get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(Recorder::sent, 1);
+    EXPECT_EQ(Recorder::posted, 1);
+    EXPECT_TRUE(Recorder::handledWhileWaiting);
+
+    // Already signalled: returns at once; a quit of this thread stays queued.
+    PostQuitMessage(7);
+    WaitPumpingMessagesFor(done.Get());
+    EXPECT_TRUE(QuitIsWaiting(7));
 }
 
 TEST_F(WaitTest, QuitStaysInTheQueueAndTheWaitLastsItsLength) {
