@@ -703,6 +703,11 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
         const int n = read(transfer_.data(), static_cast<unsigned>(transfer_.size()));
         if (n < 0) return damaged;  // the close after a data error still says OK
         if (n == 0) break;
+        if (stop_ && stop_->load(std::memory_order_relaxed)) {
+            temporary.Discard();
+            lastError_ = ERROR_OPERATION_ABORTED;
+            return ArchiveResult::kWriteFailed;
+        }
         DWORD written = 0;
         const BOOL wrote = WriteFile(temporary.Handle(), transfer_.data(), static_cast<DWORD>(n), &written, nullptr);
         if (!wrote || written != static_cast<DWORD>(n)) {

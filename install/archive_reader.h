@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -82,6 +83,12 @@ public:
     // write its file (ERROR_DISK_FULL, for one); 0 after any other result.
     DWORD LastSystemError() const { return lastError_; }
 
+    // While *stop is true, a file being written is given up between two
+    // chunks: the partly written copy is removed, an existing file of that
+    // name is left as it was, and the result is 0x400 with
+    // ERROR_OPERATION_ABORTED. Another thread may set it; null for never.
+    void StopWhen(const std::atomic<bool>* stop) { stop_ = stop; }
+
     bool IsOpen() const { return archive_ != nullptr; }
     const std::string& BaseDirectory() const { return baseDirectory_; }
 
@@ -120,6 +127,7 @@ private:
     Item item_;                // the item last looked up
     std::vector<std::uint8_t> transfer_;
     DWORD lastError_ = 0;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace varnel

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "install/archive_reader.h"
+#include "install/background_extraction.h"
 #include "install/location.h"
 #include "install/record.h"
 #include "install/shortcut.h"
@@ -83,15 +85,23 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
 
     reader.SetBaseDirectory(directory);
     const int count = reader.ItemCount();
+    // Items are written beside this thread, each one during the pause after
+    // the one before; the status line still names an item only once it is
+    // on disk. Leaving the run gives up an item in hand.
+    BackgroundExtraction extraction(reader);
+    if (count > 0) extraction.Start(0);
     for (int i = 1; i <= count; ++i) {
-        info = reader.GetItemInfo(i - 1);
+        ExtractedItem item = extraction.Finish();
+        if (watch.WindowClosed()) return;
+        info = std::move(item.info);
         const std::string path = JoinTexts(directory, "\\", info.name);
         // A file that could not be written ends the run here: no link to a
         // missing program, no record of an install that did not happen.
-        if (const ArchiveResult result = reader.ExtractItem(i - 1, info.name); result != ArchiveResult::kDone) {
-            SetShapeText(kStatusLabel, ExtractionFailureText(result, reader.LastSystemError(), path));
+        if (item.result != ArchiveResult::kDone) {
+            SetShapeText(kStatusLabel, ExtractionFailureText(item.result, item.systemError, path));
             return;
         }
+        if (i < count) extraction.Start(i);
         SetShapeText(kStatusLabel, JoinTexts("解压文件：", path));
         ext::XProgBar_SetPos(progressBar, ProgressPosition(i, count));
         if (!WaitAndCheck(watch, 10)) return;

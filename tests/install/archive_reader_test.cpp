@@ -6,6 +6,7 @@
 
 #include <zip.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "install/archive_reader.h"
+#include "install/background_extraction.h"
 
 namespace varnel {
 
@@ -408,6 +410,57 @@ TEST_F(DamagedArchiveTest, LocalHeaderOffsetOutsideTheArchive) {
     ASSERT_TRUE(reader_.OpenFromMemory(zip_.data(), zip_.size()));
     EXPECT_EQ(reader_.GetItemInfo(0).index, -1);
     EXPECT_EQ(reader_.GetItemInfo(1).name, "b.dll");
+}
+
+// Giving up an item (the installer's window closed while it was written)
+// keeps the installed copy, or leaves nothing where there was none.
+TEST_F(DamagedArchiveTest, AStoppedItemLeavesTheOldFileOrNothing) {
+    std::atomic<bool> stop = true;
+    ASSERT_TRUE(reader_.OpenFromMemory(zip_.data(), zip_.size()));
+    reader_.SetBaseDirectory(base_.string());
+    reader_.StopWhen(&stop);
+    EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kWriteFailed);
+    EXPECT_EQ(reader_.LastSystemError(), DWORD{ERROR_OPERATION_ABORTED});
+    EXPECT_EQ(ReadText(base_ / "a.dll"), "the copy already installed");
+    fs::remove(base_ / "a.dll");
+    EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kWriteFailed);
+    EXPECT_TRUE(InBase().empty());
+    stop = false;
+    EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kDone);
+    EXPECT_EQ(ReadText(base_ / "a.dll"), Text(60000, 'a'));
+    reader_.StopWhen(nullptr);
+}
+
+// Items unpacked on the extraction thread come back as the reader gives them;
+// dropping it with an item in hand leaves that item whole or absent.
+TEST_F(ArchiveTest, BackgroundExtractionHandsBackEachItemAndGivesUpTheOneInHand) {
+    const std::string big = Text(24 << 20, 'b');
+    fs::create_directories(base_);
+    WriteText(base_ / "locked.dll", "held");
+    SetFileAttributesW((base_ / "locked.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    Open(MakeZip({{"sub/one.dll", "one"}, {"locked.dll", "other bytes"}, {"big.bin", big}}));
+    {
+        BackgroundExtraction extraction(reader_);
+        extraction.Start(0);
+        const ExtractedItem one = extraction.Finish();
+        EXPECT_EQ(one.info.index, 0);
+        EXPECT_EQ(one.info.name, "sub/one.dll");
+        EXPECT_EQ(one.result, ArchiveResult::kDone);
+        EXPECT_EQ(ReadText(base_ / "sub" / "one.dll"), "one");
+        extraction.Start(1);
+        const ExtractedItem locked = extraction.Finish();
+        EXPECT_EQ(locked.result, ArchiveResult::kCannotCreate);
+        EXPECT_EQ(locked.systemError, DWORD{ERROR_ACCESS_DENIED});
+        extraction.Start(2);
+    }  // dropped while big.bin is being written
+    const std::set<std::string> left = InBase();
+    EXPECT_TRUE(left == (std::set<std::string>{"sub", "sub/one.dll", "locked.dll"}) ||
+                left == (std::set<std::string>{"sub", "sub/one.dll", "locked.dll", "big.bin"}));
+    if (left.count("big.bin")) {
+        EXPECT_TRUE(ReadText(base_ / "big.bin") == big);
+    }
+    EXPECT_EQ(ExtractAsInstaller(2), ArchiveResult::kDone);  // the reader is usable again
+    EXPECT_TRUE(ReadText(base_ / "big.bin") == big);
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+// Unpacking beside the UI thread: the installation run keeps its window
+// painting and answering while an item is written, and the next item is
+// written during the pause after the last one.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "install/archive_reader.h"
+#include "platform/handles.h"
+
+namespace varnel {
+
+// What became of one item.
+struct ExtractedItem {
+    ArchiveItemInfo info;  // index -1 when the item could not be looked up
+    ArchiveResult result = ArchiveResult::kDone;
+    DWORD systemError = 0;  // the reader's LastSystemError for this item
+};
+
+// Unpacks items of an open reader one at a time on a thread of its own. The
+// reader belongs to that thread from Start until Finish returns. Without a
+// thread (none could be made) Start unpacks the item itself.
+class BackgroundExtraction {
+public:
+    explicit BackgroundExtraction(ArchiveReader& reader);
+    // An item still being written is given up (its partial file removed).
+    ~BackgroundExtraction();
+    BackgroundExtraction(const BackgroundExtraction&) = delete;
+    BackgroundExtraction& operator=(const BackgroundExtraction&) = delete;
+
+    // Begins item `index`: its information, then the item under its name.
+    void Start(int index);
+    // Waits for the item started last, dispatching the calling thread's
+    // window messages meanwhile.
+    ExtractedItem Finish();
+
+private:
+    void Work();
+    void ExtractOne();
+
+    ArchiveReader& reader_;
+    std::atomic<bool> stop_ = false;
+    KernelHandle startSignal_, doneSignal_;
+    // Handed over through the two signals, never touched by both at once.
+    int index_ = -1;
+    ExtractedItem done_;
+    std::thread thread_;
+};
+
+}  // namespace varnel
