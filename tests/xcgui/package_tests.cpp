@@ -385,3 +385,47 @@ TEST_F(Library, TheFirstFrameShowsWhatWasSetBeforeTheWindowWasMade) {
     EXPECT_NE(Get<xc::XNotifyMsg_WindowPopupEx_t>("XNotifyMsg_WindowPopupEx")(other, 1, L"通知", L"一", 0, 1, 1, 1, -1, -1), 0);
     EXPECT_NE(Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(other), nullptr);
 }
+
+// The status line and the bar change many times a second during an
+// installation and only their own places are repainted: what a shorter
+// text or a lower bar leaves must look exactly as a whole new frame does.
+TEST_F(Library, ChangedTextsAndBarRepaintAsAWholeFrameWould) {
+    const int window = Load(xcgui_test::RealPackage());
+    ASSERT_NE(window, 0);
+    auto show = Get<xc::XWidget_Show_t>("XWidget_Show");
+    show(Find(L"布局元素_1"), FALSE);
+    show(Find(L"布局元素_3"), TRUE);
+    ASSERT_TRUE(Get<xc::XWnd_Show_t>("XWnd_Show")(window, TRUE));
+    HWND hwnd = Get<xc::XWnd_GetHWND_t>("XWnd_GetHWND")(window);
+    auto setText = Get<xc::XShapeText_SetText_t>("XShapeText_SetText");
+    auto setPos = Get<xc::XProgBar_SetPos_t>("XProgBar_SetPos");
+    auto redraw = Get<xc::XWnd_Redraw_t>("XWnd_Redraw");
+    const int status = Find(L"标签_安装状态");
+    const int bar = Find(L"进度条_1");
+    ASSERT_NE(status, 0);
+    ASSERT_NE(bar, 0);
+
+    setText(status, L"解压文件：D:\\varnel\\一个相当长的文件名，几乎占满整个状态行的宽度.dll");
+    setPos(bar, 90);
+    Pump();
+    std::vector<COLORREF> before = Capture(hwnd);
+    const struct {
+        const wchar_t* text;
+        int position;
+    } steps[] = {{L"解压文件：D:\\varnel\\a.dll", 10}, {L"打开文件：Varnel.ZIP", 0},
+                 {L"解压文件：D:\\varnel\\数据\\更长的名字也一样要完整地画出来.dat", 100}};
+    for (const auto& step : steps) {
+        setText(status, step.text);
+        setPos(bar, step.position);
+        Pump();
+        const auto changed = Capture(hwnd);
+        redraw(window, TRUE);
+        const auto whole = Capture(hwnd);
+        EXPECT_FALSE(changed == before) << WideToUtf8(step.text) << ": nothing was repainted";
+        ASSERT_EQ(changed.size(), whole.size());
+        std::size_t differ = 0;
+        for (std::size_t i = 0; i < changed.size(); ++i) differ += changed[i] != whole[i];
+        EXPECT_EQ(differ, 0u) << WideToUtf8(step.text) << ": pixels that differ from a whole frame";
+        before = whole;
+    }
+}
