@@ -30,12 +30,20 @@ BackgroundExtraction::~BackgroundExtraction() {
 }
 
 void BackgroundExtraction::Start(int index) {
+    if (pending_) Finish();  // one item at a time
     index_ = index;
+    pending_ = true;
     if (thread_.joinable()) SetEvent(startSignal_.Get());
     else ExtractOne();
 }
 
 ExtractedItem BackgroundExtraction::Finish() {
+    if (!pending_) {  // nothing was started
+        ExtractedItem none;
+        none.result = ArchiveResult::kBadIndex;
+        return none;
+    }
+    pending_ = false;
     if (thread_.joinable()) WaitPumpingMessagesFor(doneSignal_.Get());
     return std::exchange(done_, ExtractedItem{});
 }

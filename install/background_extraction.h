@@ -34,7 +34,7 @@ public:
     // Begins item `index`: its information, then the item under its name.
     void Start(int index);
     // Waits for the item started last, dispatching the calling thread's
-    // window messages meanwhile.
+    // window messages meanwhile; 0x10000 when none was started.
     ExtractedItem Finish();
 
 private:
@@ -46,6 +46,7 @@ private:
     KernelHandle startSignal_, doneSignal_;
     // Handed over through the two signals, never touched by both at once.
     int index_ = -1;
+    bool pending_ = false;  // started and not yet finished (the caller's thread only)
     ExtractedItem done_;
     std::thread thread_;
 };

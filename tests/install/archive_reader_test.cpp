@@ -441,6 +441,7 @@ TEST_F(ArchiveTest, BackgroundExtractionHandsBackEachItemAndGivesUpTheOneInHand)
     Open(MakeZip({{"sub/one.dll", "one"}, {"locked.dll", "other bytes"}, {"big.bin", big}}));
     {
         BackgroundExtraction extraction(reader_);
+        EXPECT_EQ(extraction.Finish().result, ArchiveResult::kBadIndex);  // nothing started: no wait
         extraction.Start(0);
         const ExtractedItem one = extraction.Finish();
         EXPECT_EQ(one.info.index, 0);
