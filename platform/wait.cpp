@@ -26,6 +26,17 @@ std::int64_t ClampToInt64(double value) {
     return static_cast<std::int64_t>(value);  // truncates toward zero
 }
 
+// Dispatches messages until `handle` is signalled; false when the message
+// wait itself fails, for the caller's fallback.
+bool PumpUntilSignalled(HANDLE handle) {
+    for (;;) {
+        const DWORD result = ext::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeMask);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result == WAIT_FAILED) return false;
+        DispatchPendingMessages();
+    }
+}
+
 }  // namespace
 
 std::int64_t UnitMultiplier(int unit) {
@@ -91,31 +102,13 @@ bool WaitPumpingMessages(std::int64_t amount, int unit) {
         WaitPumpingMessagesUntil(deadline);
         return true;
     }
-    for (;;) {
-        HANDLE handle = timer.Get();
-        const DWORD result = ext::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeMask);
-        if (result == WAIT_OBJECT_0) break;
-        if (result == WAIT_FAILED) {
-            WaitPumpingMessagesUntil(deadline);
-            break;
-        }
-        DispatchPendingMessages();
-    }
+    if (!PumpUntilSignalled(timer.Get())) WaitPumpingMessagesUntil(deadline);
     return true;
 }
 
 void WaitPumpingMessagesFor(void* handle) {
-    for (;;) {
-        HANDLE handles[] = {handle};
-        const DWORD result = ext::MsgWaitForMultipleObjects(1, handles, FALSE, INFINITE, kWakeMask);
-        if (result == WAIT_OBJECT_0) return;
-        if (result == WAIT_FAILED) {
-            // No message wait to be had: the handle alone, without spinning.
-            WaitForSingleObject(handle, INFINITE);
-            return;
-        }
-        DispatchPendingMessages();
-    }
+    // No message wait to be had: the handle alone, without spinning.
+    if (!PumpUntilSignalled(handle)) WaitForSingleObject(handle, INFINITE);
 }
 
 }  // namespace varnel
