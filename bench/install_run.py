@@ -17,7 +17,7 @@ import time
 
 from PIL import ImageGrab
 
-from harness import BUILD, Program, xdotool
+from harness import ARCH, BUILD, WINE, Program, xdotool
 from installer import LINK, QUICK_INSTALL, RECORD, TITLE, page
 
 TARGET = os.path.join(BUILD, "varnel")  # D:\varnel
@@ -115,7 +115,7 @@ def run_small(exe):
 
 
 def wine(*args):
-    out = subprocess.run(["wine", *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+    out = subprocess.run([WINE, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                          stderr=subprocess.DEVNULL, check=False).stdout
     return out.decode("utf-8", "replace").replace("\r", "")
 
@@ -130,7 +130,7 @@ def run_reader():
 def run_nsis(setup):
     clean()
     start = time.monotonic()
-    subprocess.run(["wine", setup, "/S", "/D=" + WINE_TARGET], stdin=subprocess.DEVNULL,
+    subprocess.run([WINE, setup, "/S", "/D=" + WINE_TARGET], stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     return time.monotonic() - start, file_count(TARGET)
 
@@ -188,6 +188,7 @@ def main():
     peak = max(o[3] for o in ours)
     at_window = med([o[2] for o in ours])
     print()
+    print("architecture: %s (the installer, the reader and NSIS's installer all built for it)" % ARCH)
     print("payload: %d items; %d rounds, medians" % (items, rounds))
     print("waits measured now: 10 ms wait %.2f ms, 1000 ms wait %.1f ms" % (wait10, wait1000))
     print("ours, click -> record on disk          %7.2f s" % record)

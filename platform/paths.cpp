@@ -117,6 +117,9 @@ std::string FileTitle(std::string_view path) {
 }
 
 bool Is64BitWindows() {
+    // A 64-bit process runs on 64-bit Windows only; there the WoW64 directory
+    // call answers for the 32-bit side, which need not be installed.
+    if constexpr (sizeof(void*) == 8) return true;
     HMODULE kernel = ext::GetModuleHandleA("kernel32.dll");
     if (kernel == nullptr) return false;
     FARPROC address = ext::GetProcAddress(kernel, "GetSystemWow64DirectoryA");

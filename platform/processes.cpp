@@ -12,8 +12,9 @@ namespace varnel {
 
 namespace {
 
-// The ANSI entry, whatever UNICODE says.
-static_assert(sizeof(PROCESSENTRY32) == 296);
+// The ANSI entry, whatever UNICODE says (its ULONG_PTR field and the padding
+// after it make it 8 bytes longer in a 64-bit process).
+static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 8 ? 304 : 296));
 
 constexpr DWORD kSnapAll = 15;      // heap lists, processes, threads, modules
 constexpr DWORD kSnapProcess = 2;   // processes only

@@ -41,8 +41,9 @@ void* AllocateOrDie(std::size_t size) {
     if (gReserve) VirtualFree(gReserve, 0, MEM_RELEASE);
     gReserve = nullptr;
     char message[64];
-    // Unsigned: a request above 2 GB must not read as a negative size.
-    std::snprintf(message, sizeof message, "分配 %u 字节内存失败!", static_cast<unsigned>(size));
+    // Unsigned and whole: a request above 2 GB must not read as a negative
+    // size, nor one above 4 GB (x86_64) as its low 32 bits.
+    std::snprintf(message, sizeof message, "分配 %llu 字节内存失败!", static_cast<unsigned long long>(size));
     varnel::RuntimeError(message, 0, 0, 0);
 }
 

@@ -21,7 +21,9 @@ def pe(path):
     sections, stamp, table, symbols, optional_size = struct.unpack_from("<HIIIH", data, at + 6)
     strings = table + 18 * symbols  # long section names, "/<offset>" into this
     optional = at + 24
-    export_rva = struct.unpack_from("<I", data, optional + 96)[0]
+    # The data directories follow a longer header in PE32+ (x86_64) files.
+    plus = struct.unpack_from("<H", data, optional)[0] == 0x20B
+    export_rva = struct.unpack_from("<I", data, optional + (112 if plus else 96))[0]
     names, export_stamp = [], None
     for i in range(sections):
         s = optional + optional_size + 40 * i

@@ -2,7 +2,8 @@
 here by openssl: -DVARNEL_SIGN_PKCS12 signs the demo application as the build
 links it; the installer and the UI library of this build sign the same way;
 a wrong password or an expired certificate fails and leaves no binary.
-usage: signing_test.py SOURCE_DIR SCRATCH_DIR EPOCH VarnelSetup.exe XCGUI.dll"""
+usage: signing_test.py SOURCE_DIR SCRATCH_DIR EPOCH VarnelSetup.exe XCGUI.dll
+environment: VARNEL_TOOLCHAIN, VARNEL_OBJCOPY (the build's; i686 when unset)"""
 import os
 import shutil
 import subprocess
@@ -13,6 +14,8 @@ SOURCE, SCRATCH, EPOCH, INSTALLER, LIBRARY = sys.argv[1:6]
 del sys.argv[1:6]
 BUILD = os.path.join(SCRATCH, "build")
 APP = os.path.join(BUILD, "payload", "varnel.exe")
+TOOLCHAIN = os.environ.get("VARNEL_TOOLCHAIN") or os.path.join(SOURCE, "cmake", "mingw-i686.cmake")
+OBJCOPY = os.environ.get("VARNEL_OBJCOPY") or "i686-w64-mingw32-objcopy"
 
 
 def run(*args, **kw):
@@ -32,7 +35,7 @@ def certificate(name, days):
 def build_app(p12, password):
     env = dict(os.environ, VARNEL_SIGN_PASSWORD=password)
     configured = run("cmake", "-S", SOURCE, "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                     "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(SOURCE, "cmake", "mingw-i686.cmake"),
+                     "-DCMAKE_TOOLCHAIN_FILE=" + TOOLCHAIN,
                      "-DVARNEL_SIGN_PKCS12=" + p12)
     if configured.returncode != 0:
         return configured.returncode, " ".join((configured.stdout + configured.stderr).split())
@@ -71,7 +74,7 @@ class Signing(unittest.TestCase):
         for path in (INSTALLER, LIBRARY):
             copy = os.path.join(SCRATCH, os.path.basename(path))
             shutil.copy(path, copy)
-            signed = run("cmake", "-DFILE=" + copy, "-DOBJCOPY=i686-w64-mingw32-objcopy", "-DEPOCH=" + EPOCH,
+            signed = run("cmake", "-DFILE=" + copy, "-DOBJCOPY=" + OBJCOPY, "-DEPOCH=" + EPOCH,
                          "-DSIGN_PKCS12=" + self.good, "-P", os.path.join(SOURCE, "cmake", "ship.cmake"),
                          env=dict(os.environ, VARNEL_SIGN_PASSWORD="geheim 密码"))
             self.assertEqual(signed.returncode, 0, signed.stderr)

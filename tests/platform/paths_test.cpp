@@ -159,9 +159,11 @@ TEST(FileTitle, ExtensionComesBackOnlyWhenMissing) {
     EXPECT_EQ(TitleWithExtension(L"", L".exe"), L".exe");
 }
 
-TEST(Is64BitWindows, FalseInTheThirtyTwoBitPrefix) {
-    // GetSystemWow64DirectoryA exists here but fails, as on 32-bit Windows.
-    EXPECT_FALSE(Is64BitWindows());
+TEST(Is64BitWindows, FalseInTheThirtyTwoBitPrefixTrueInA64BitProcess) {
+    // The i686 tests run on a 32-bit prefix, where GetSystemWow64DirectoryA
+    // exists but fails, as on 32-bit Windows; the x86_64 tests run on a
+    // 64-bit prefix, where only 64-bit Windows could have started them.
+    EXPECT_EQ(Is64BitWindows(), sizeof(void*) == 8);
 }
 
 class RegistryFixture : public ::testing::Test {

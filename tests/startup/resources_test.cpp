@@ -59,6 +59,10 @@ TEST_F(InstallerImage, AsksForAdministratorAndCommonControlsSix) {
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+    // Its own processor, as Windows checks before it starts the program.
+    const char* own = sizeof(void*) == 8 ? "name=\"Varnel.Setup\" version=\"1.0.0.0\" processorArchitecture=\"amd64\""
+                                         : "name=\"Varnel.Setup\" version=\"1.0.0.0\" processorArchitecture=\"x86\"";
+    EXPECT_NE(manifest.find(own), std::string::npos) << manifest;
 }
 
 TEST_F(InstallerImage, CarriesItsChineseVersionRecordAndIcon) {

@@ -21,6 +21,21 @@ import time
 from PIL import Image
 
 BUILD = os.path.abspath(os.environ.get("VARNEL_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build")))
+
+
+def _build_arch():
+    try:
+        with open(os.path.join(BUILD, "varnel-arch")) as f:
+            return f.read().strip()
+    except OSError:
+        return "i686"
+
+
+# The build's architecture: i686 (the product) or x86_64, whose programs run
+# on a 64-bit prefix through Wine's 64-bit loader.
+ARCH = _build_arch()
+X64 = ARCH == "x86_64"
+WINE = "/usr/lib/wine/wine64" if X64 else "wine"
 # The cases run again on the 64-bit prefix keep their pictures and logs apart.
 KIND = [os.environ["VARNEL_PREFIX_KIND"]] if os.environ.get("VARNEL_PREFIX_KIND") == "wow64" else []
 SCREENSHOTS = os.path.join(BUILD, "screenshots", *KIND)
@@ -29,7 +44,7 @@ SCREENSHOTS = os.path.join(BUILD, "screenshots", *KIND)
 def _env():
     env = dict(os.environ)
     env.setdefault("WINEPREFIX", os.path.join(BUILD, "wineprefix"))
-    env.setdefault("WINEARCH", "win32")
+    env.setdefault("WINEARCH", "win64" if X64 else "win32")
     env.setdefault("WINEDEBUG", "-all")
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     env.setdefault("HOME", os.path.join(BUILD, "home"))
@@ -137,7 +152,7 @@ class Program:
     def start(self):
         self._out = open(self.stdout_path, "wb")
         self._err = open(self.stderr_path, "wb")
-        self.proc = subprocess.Popen(["wine", self.exe, *self.args], cwd=self.cwd, env=_env(),
+        self.proc = subprocess.Popen([WINE, self.exe, *self.args], cwd=self.cwd, env=_env(),
                                      stdin=subprocess.DEVNULL, stdout=self._out, stderr=self._err)
         xdotool("keyup", "Escape", "Return", check=False)
         # The pointer may still rest where an earlier test left it: keep it

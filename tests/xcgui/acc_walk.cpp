@@ -15,6 +15,11 @@
 
 namespace {
 
+// Spelled out: MinGW-w64's x86_64 oleacc import library, linked before the
+// uuid library, gives IID_IAccessible the address of an import thunk, whose
+// bytes no object answers to.
+const IID kIAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
 std::string Utf8(const wchar_t* text, int length = -1) {
     if (!text) return "";
     const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
@@ -108,7 +113,7 @@ int main() {
         return 1;
     }
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), kIAccessible,
                                           reinterpret_cast<void**>(&acc))) ||
         !acc) {
         std::printf("no accessible object\n");
