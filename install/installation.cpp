@@ -64,7 +64,9 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
     const CloseWatch watch;
 
     ShowPage(Page(3));
-    CreateDirectoryTree(directory);
+    // The folders made here are protected as a program folder is: users may
+    // run what lies in them, not replace it for the next elevated install.
+    CreateDirectoryTree(directory, InstallFolderSecurity().Get());
     const xc::Handle progressBar = FindElement("进度条_1");
     SetShapeText(kStatusLabel, JoinTexts("创建文件夹：", directory));
     if (!WaitAndCheck(watch, 1000)) return;

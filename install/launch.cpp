@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/shell_user.h"
 #include "startup/program.h"
 #include "startup/text.h"
 
@@ -10,9 +11,17 @@ namespace varnel {
 
 void LaunchApplication() {
     const std::string target = JoinTexts(Program().installDirectory, "\\varnel.exe");
-    // An empty working directory: the application starts in the installer's
-    // current directory. A failed start shows nothing.
-    ShellExecuteA(nullptr, "open", target.c_str(), nullptr, "", SW_SHOWNORMAL);
+    // The desktop shell starts it, so it runs as the user at the screen and
+    // not with the installer's administrator rights, in the installer's
+    // current directory as before. Without a shell, or for a target that is
+    // not there (the shell would report that in a box), the installer starts
+    // it itself. A failed start shows nothing.
+    const std::wstring file = TextToUtf16(target, true);
+    const bool present = !file.empty() && (GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (!present || !StartThroughDesktopShell(file, TextToUtf16(ProgramDirectory(), true))) {
+        // An empty working directory: the installer's current directory.
+        ShellExecuteA(nullptr, "open", target.c_str(), nullptr, "", SW_SHOWNORMAL);
+    }
     EndProcess(0);
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/handles.h"
 #include "platform/paths.h"
+#include "platform/shell_user.h"
 #include "startup/text.h"
 
 namespace varnel {
@@ -12,6 +13,21 @@ namespace varnel {
 namespace {
 
 constexpr std::string_view kRecordName = "varnel_install_path.txt";
+
+// The folder of the desktop shell's user (the person installing, also when
+// another account's password elevated the installer); empty when there is
+// no shell or the code page cannot name the path exactly.
+std::string ShellUserFolder(int folder) {
+    const KernelHandle token = ShellUserToken();
+    if (!token) return {};
+    wchar_t wide[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, folder, token.Get(), SHGFP_TYPE_CURRENT, wide))) return {};
+    char path[MAX_PATH * 2] = {};
+    BOOL approximated = FALSE;
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, path, sizeof(path), nullptr, &approximated) <= 0 || approximated)
+        return {};
+    return path;
+}
 
 }  // namespace
 
@@ -22,9 +38,12 @@ std::string SpecialFolderPath(int kind) {
         case kDesktopFolder: folder = CSIDL_DESKTOPDIRECTORY; break;
         default: return {};
     }
-    char buffer[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, buffer, folder, FALSE)) return {};
-    std::string path(buffer);
+    std::string path = ShellUserFolder(folder);
+    if (path.empty()) {
+        char buffer[MAX_PATH] = {};
+        if (!SHGetSpecialFolderPathA(nullptr, buffer, folder, FALSE)) return {};
+        path = buffer;
+    }
     if (!path.empty() && !EndsWithBackslash(path)) path.push_back('\\');
     return path;
 }

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 
 #include "platform/handles.h"
@@ -58,7 +60,13 @@ std::string DropLastCharacters(std::string_view text, int count) {
     return Utf16ToText(std::wstring_view(wide).substr(0, std::min<size_t>(static_cast<size_t>(keep), wide.size())));
 }
 
-bool CreateDirectoryTree(std::string_view path) {
+bool CreateDirectoryTree(std::string_view path, const SECURITY_ATTRIBUTES* security,
+                         std::vector<std::string>* created) {
+    // A folder that exists refuses the create, and keeps its own security.
+    auto make = [&](const wchar_t* folder) {
+        if (ext::CreateDirectoryW(folder, const_cast<SECURITY_ATTRIBUTES*>(security)) && created)
+            created->push_back(Utf16ToText(folder));
+    };
     const std::wstring wide = TextToUtf16(path, false);  // with its terminator
     const size_t units = wide.size();
     // Fewer than three characters (8 bytes with the terminator): nothing to make.
@@ -69,19 +77,31 @@ bool CreateDirectoryTree(std::string_view path) {
         for (size_t i = 0; work != nullptr && i < units; ++i) {
             const wchar_t c = wide[i];
             if (c == L'\0') {
-                ext::CreateDirectoryW(work, nullptr);
+                make(work);
                 break;
             }
             // The work buffer holds the path up to this backslash; the first
             // backslash follows the drive, which is never created.
             if (c == kBackslash) {
-                if (backslashes > 0) ext::CreateDirectoryW(work, nullptr);
+                if (backslashes > 0) make(work);
                 ++backslashes;
             }
             work[i] = c;
         }
     }
     return IsDirectory(wide);
+}
+
+InstallFolderSecurity::InstallFolderSecurity() {
+    attributes_.nLength = sizeof(attributes_);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kInstallFolderSddl, SDDL_REVISION_1,
+                                                              &attributes_.lpSecurityDescriptor, nullptr)) {
+        attributes_.lpSecurityDescriptor = nullptr;
+    }
+}
+
+InstallFolderSecurity::~InstallFolderSecurity() {
+    if (attributes_.lpSecurityDescriptor) ext::LocalFree(attributes_.lpSecurityDescriptor);
 }
 
 bool IsDirectory(const std::wstring& path) {

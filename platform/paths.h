@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnel {
 
@@ -22,8 +23,32 @@ std::wstring CopyWideString(const wchar_t* string);
 std::string DropLastCharacters(std::string_view text, int count);
 
 // Creates the directory and every missing one above it, one level per
-// backslash. True when the path is a directory afterwards.
-bool CreateDirectoryTree(std::string_view path);
+// backslash. True when the path is a directory afterwards. The folders it
+// makes get `security` (none: what their parent passes on); folders that
+// exist keep theirs. `created`, when given, receives each folder it made,
+// outermost first.
+bool CreateDirectoryTree(std::string_view path, const SECURITY_ATTRIBUTES* security = nullptr,
+                         std::vector<std::string>* created = nullptr);
+
+// What the folders an installation creates are given, as Windows gives its
+// own program folder: full control for SYSTEM and Administrators, read and
+// execute for Users, passed on to everything inside, and nothing inherited
+// from the drive above, whose root lets every user write.
+inline constexpr wchar_t kInstallFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// The security attributes of kInstallFolderSddl, owned; Get() is null when
+// the descriptor could not be made.
+class InstallFolderSecurity {
+public:
+    InstallFolderSecurity();
+    ~InstallFolderSecurity();
+    InstallFolderSecurity(const InstallFolderSecurity&) = delete;
+    InstallFolderSecurity& operator=(const InstallFolderSecurity&) = delete;
+    const SECURITY_ATTRIBUTES* Get() const { return attributes_.lpSecurityDescriptor ? &attributes_ : nullptr; }
+
+private:
+    SECURITY_ATTRIBUTES attributes_{};
+};
 
 // True when the path names a directory.
 bool IsDirectory(const std::wstring& path);

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
+#include <string>
+#include <vector>
+
 #include "platform/paths.h"
 #include "startup/text.h"
 #include "test_support.h"
@@ -82,6 +88,29 @@ TEST(CreateDirectoryTree, ShortPathsExistingEntriesAndRoots) {
     EXPECT_TRUE(CreateDirectoryTree(temp / "there"));
     EXPECT_TRUE(CreateDirectoryTree(temp / "there\\"));
     SetCurrentDirectoryA(ProgramFolder().c_str());
+}
+
+TEST(CreateDirectoryTree, OnlyTheFoldersItMakesGetTheInstallFolderSecurity) {
+    // The descriptor, entry by entry: protected, three inheritable grants.
+    const InstallFolderSecurity security;
+    ASSERT_NE(security.Get(), nullptr);
+    LPWSTR sddl = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        security.Get()->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr));
+    EXPECT_STREQ(sddl, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+    LocalFree(sddl);
+    EXPECT_EQ(security.Get()->bInheritHandle, FALSE);
+
+    // A chosen folder that exists (a user's own) is not made, so keeps what
+    // it has; only the levels below it are made with the descriptor.
+    TempDir temp;
+    ASSERT_TRUE(CreateDirectoryA((temp / "游戏").c_str(), nullptr));
+    std::vector<std::string> created;
+    EXPECT_TRUE(CreateDirectoryTree(temp / "游戏\\varnel\\bin", security.Get(), &created));
+    EXPECT_EQ(created, (std::vector<std::string>{temp / "游戏\\varnel", temp / "游戏\\varnel\\bin"}));
+    created.clear();
+    EXPECT_TRUE(CreateDirectoryTree(temp / "游戏\\varnel", security.Get(), &created));
+    EXPECT_TRUE(created.empty());
 }
 
 TEST(CreateDirectoryTree, MissingDriveFails) {

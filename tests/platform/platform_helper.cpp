@@ -1,6 +1,8 @@
 // A stand-in for the installed application and a driver for the launch and
 // folder picker tests.
-//   (no arguments)       leaves "<own path>.started" and ends: the launched app
+//   (no arguments)       leaves "<own path>.started" and ends: the launched app;
+//                        the marker holds the name of the process that started
+//                        it and its working directory (GBK), one a line
 //   sleep <ms>           leaves the marker, then sleeps (a running copy)
 //   launch <directory>   LaunchApplication with that install directory
 //   pick <output file>   PickFolder over a window of its own; writes the bytes
@@ -13,6 +15,7 @@
 //   bench-wait           prints how long WaitPumpingMessages really waits
 #include <windows.h>
 #include <ole2.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -29,12 +32,37 @@
 
 namespace {
 
+// The name of the process that started this one, from the process list.
+std::string ParentName() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return {};
+    std::vector<PROCESSENTRY32> entries;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        entries.push_back(entry);
+    CloseHandle(snapshot);
+    for (const auto& own : entries) {
+        if (own.th32ProcessID != GetCurrentProcessId()) continue;
+        for (const auto& parent : entries)
+            if (parent.th32ProcessID == own.th32ParentProcessID) return parent.szExeFile;
+    }
+    return {};
+}
+
 void LeaveMarker() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring marker = std::wstring(path) + L".started";
+    char directory[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, directory);
+    const std::string text = ParentName() + "\n" + directory + "\n";
     HANDLE file = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
 }
 
 int Pick(const char* outputPath) {

@@ -224,12 +224,18 @@ protected:
     TempDir temp_;
 };
 
-TEST_F(LaunchTest, StartsVarnelExeAndEndsWithZero) {
+TEST_F(LaunchTest, TheDesktopShellStartsVarnelExeInTheInstallersDirectoryAndItEndsWithZero) {
     const std::string directory = temp_ / "installed";
     CreateDirectoryA(directory.c_str(), nullptr);
     ASSERT_TRUE(CopyFileA(HelperPath().c_str(), (directory + "\\varnel.exe").c_str(), FALSE));
     EXPECT_EQ(RunLauncher(directory), 0u);
-    EXPECT_TRUE(WaitForFile(directory + "\\varnel.exe.started", 20000));
+    ASSERT_TRUE(WaitForFile(directory + "\\varnel.exe.started", 20000));
+    // Started by the shell, so with the user's own rights, not the
+    // installer's; in the directory the installer ran in (its own folder).
+    std::string marker;
+    for (int i = 0; i < 50 && marker.find('\n') == std::string::npos; ++i, Sleep(100))
+        marker = ReadAll(directory + "\\varnel.exe.started");
+    EXPECT_EQ(marker, "explorer.exe\n" + ProgramFolder() + "\n");
     // Let the started copy finish before the folder goes.
     for (int i = 0; i < 100 && !DeleteFileA((directory + "\\varnel.exe").c_str()); ++i) Sleep(100);
 }
