@@ -5,15 +5,12 @@
 
 #include "install/record.h"
 #include "platform/handles.h"
-#include "platform/shell_slots.h"
 #include "startup/external.h"
 #include "startup/text.h"
 
 namespace varnel {
 
 namespace {
-
-namespace sl = slots::ShellLink;
 
 constexpr GUID kClsidShellLink = {0x00021401, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr GUID kIidShellLinkW = {0x000214f9, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -26,13 +23,13 @@ std::wstring Characters(const std::wstring& wide) { return std::wstring(wide.c_s
 
 bool CreateShortcut(const ShortcutFields& fields) {
     ComInitScope com;
-    ComPtr<IUnknown> link;
+    ComPtr<IShellLinkW> link;
     if (FAILED(ext::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW, link.PutVoid())) ||
         !link) {
         return false;
     }
-    ComPtr<IUnknown> persist;
-    if (FAILED(CallMethod(link.Get(), kQueryInterface, &kIidPersistFile, persist.PutVoid())) || !persist) return false;
+    ComPtr<IPersistFile> persist;
+    if (FAILED(link.Get()->QueryInterface(kIidPersistFile, persist.PutVoid())) || !persist) return false;
 
     const std::wstring target = Characters(fields.target);
     std::wstring workingDirectory = Characters(fields.workingDirectory);
@@ -44,20 +41,20 @@ bool CreateShortcut(const ShortcutFields& fields) {
     const std::wstring iconLocation = Characters(fields.iconLocation);
     const std::wstring description = Characters(fields.description);
 
-    void* l = link.Get();
+    IShellLinkW* l = link.Get();
     // A missing target is fine here (S_FALSE): the link is made before the
     // files are in place on some paths.
-    CallMethod(l, sl::kSetPath, target.c_str());
-    CallMethod(l, sl::kSetWorkingDirectory, workingDirectory.c_str());
-    if (!arguments.empty()) CallMethod(l, sl::kSetArguments, arguments.c_str());
-    if (!iconLocation.empty()) CallMethod(l, sl::kSetIconLocation, iconLocation.c_str(), 0);
-    if (fields.hotKey != 0) CallMethod(l, sl::kSetHotkey, fields.hotKey);
-    CallMethod(l, sl::kSetShowCmd, fields.showCommand != 0 ? fields.showCommand : SW_SHOWNORMAL);
-    if (!description.empty()) CallMethod(l, sl::kSetDescription, description.c_str());
+    l->SetPath(target.c_str());
+    l->SetWorkingDirectory(workingDirectory.c_str());
+    if (!arguments.empty()) l->SetArguments(arguments.c_str());
+    if (!iconLocation.empty()) l->SetIconLocation(iconLocation.c_str(), 0);
+    if (fields.hotKey != 0) l->SetHotkey(fields.hotKey);
+    l->SetShowCmd(fields.showCommand != 0 ? fields.showCommand : SW_SHOWNORMAL);
+    if (!description.empty()) l->SetDescription(description.c_str());
 
     const std::wstring linkPath = Characters(fields.linkPath);
     if (linkPath.empty()) return false;
-    return SUCCEEDED(CallMethod(persist.Get(), slots::PersistFile::kSave, linkPath.c_str(), FALSE));
+    return SUCCEEDED(persist.Get()->Save(linkPath.c_str(), FALSE));
 }
 
 bool CreateDesktopShortcut(std::string_view installDirectory) {

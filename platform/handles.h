@@ -7,7 +7,6 @@
 
 #include <utility>
 
-#include "platform/com_methods.h"
 #include "startup/external.h"
 
 namespace varnel {
@@ -68,7 +67,7 @@ using KernelHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using FindHandle = UniqueResource<HANDLE, FindHandleTraits>;
 using RegistryKey = UniqueResource<HKEY, RegistryKeyTraits>;
 
-// Holds one reference to a COM object; released through the guarded call.
+// Holds one reference to a COM object.
 template <typename T>
 class ComPtr {
 public:
@@ -87,7 +86,10 @@ public:
 
     T* Get() const { return object_; }
     explicit operator bool() const { return object_ != nullptr; }
-    void Reset() { ReleaseObject(object_); }
+    void Reset() {
+        if (object_) object_->Release();
+        object_ = nullptr;
+    }
     // For CoCreateInstance and QueryInterface style out-parameters.
     void** PutVoid() {
         Reset();
