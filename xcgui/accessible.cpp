@@ -68,7 +68,6 @@ struct Item {
     const Element* element = nullptr;
 };
 
-bool IsClose(const Element& e) { return e.kind == Kind::Button && (e.buttonType == ButtonType::Close || e.closeStyle); }
 
 // The shown elements in the order of the layout, then the popups.
 std::vector<Item> Items(Window& w) {
@@ -93,7 +92,7 @@ std::vector<Item> Items(Window& w) {
             } else {
                 item.role = ROLE_SYSTEM_PUSHBUTTON;
                 item.action = L"按下";
-                if (IsClose(e) && item.name.empty()) item.name = L"关闭";
+                if (e.IsClose() && item.name.empty()) item.name = L"关闭";
             }
             break;
         case Kind::TextLink:

@@ -13,7 +13,6 @@ constexpr int kGap = 6;   // between the box and its text
 constexpr Argb kTeal = 0xFF20D5B8;
 
 bool DrawsCheckBox(const Element& e) { return e.checkStyle || (e.buttonType == ButtonType::Check && e.background.Empty()); }
-bool IsClose(const Element& e) { return e.closeStyle || e.buttonType == ButtonType::Close; }
 
 void PaintCheckBox(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx) {
     const float x = static_cast<float>(e.rect.x) + 0.5f;
@@ -70,7 +69,7 @@ Size MeasureButton(const Element& e) {
 
 void PaintButton(Gdiplus::Graphics& g, const Element& e, const PaintContext& ctx) {
     if (DrawsCheckBox(e)) PaintCheckBox(g, e, ctx);
-    else if (IsClose(e)) PaintClose(g, e, ctx);
+    else if (e.IsClose()) PaintClose(g, e, ctx);
     else PaintPush(g, e, ctx);
 }
 

@@ -74,6 +74,8 @@ struct Element {
     Rect rect;
 
     bool Interactive() const { return kind == Kind::Button || kind == Kind::TextLink || kind == Kind::Edit; }
+    // The window's close button, by its type or by the close style.
+    bool IsClose() const { return kind == Kind::Button && (buttonType == ButtonType::Close || closeStyle); }
 };
 
 // The window's own attributes from its windowUI element.

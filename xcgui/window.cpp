@@ -41,7 +41,6 @@ void RegisterClasses() {
 
 int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
 
-bool IsClose(const Element& e) { return e.kind == Kind::Button && (e.buttonType == ButtonType::Close || e.closeStyle); }
 
 Element* Deepest(Element& e, int x, int y) {
     if (!e.shown || !e.rect.Contains(x, y)) return nullptr;
@@ -58,11 +57,6 @@ Window::Window(ParsedLayout layout, double scale)
 Window::~Window() {
     FinishSideWork();  // a frame drawn ahead may still be using the back buffer
     Destroy();
-    if (backDc_) {
-        SelectObject(backDc_, backOld_);
-        DeleteObject(backBitmap_);
-        DeleteDC(backDc_);
-    }
 }
 
 Size Window::ContentSize() const {
@@ -121,15 +115,9 @@ void Window::UpdateShadow() {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bmp) {
-        DeleteDC(dc);
-        ReleaseDC(nullptr, screen);
-        return;
-    }
-    HGDIOBJ old = SelectObject(dc, bmp);
+    const WindowDc screen(nullptr);
+    const BitmapDc dc(screen.get(), CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc) return;
     auto* px = static_cast<std::uint32_t*>(bits);
     const Argb c = spec_.shadowColour;
     for (int y = 0; y < h; ++y) {
@@ -154,11 +142,7 @@ void Window::UpdateShadow() {
     POINT pos{wr.left, wr.top}, src{0, 0};
     SIZE size{w, h};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(shadow_, screen, &pos, &size, dc, &src, 0, &blend, ULW_ALPHA);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
+    UpdateLayeredWindow(shadow_, screen.get(), &pos, &size, dc.get(), &src, 0, &blend, ULW_ALPHA);
 }
 
 void Window::ShowShadow() {
@@ -194,10 +178,8 @@ bool Window::Show(bool show) {
     }
     const bool first = !created_;
     if (first) {
-        HDC screen = GetDC(nullptr);
         const Size content = ContentSize();
-        MakeBackBuffer(screen, {Scaled(content.w, scale_), Scaled(content.h, scale_)});
-        ReleaseDC(nullptr, screen);
+        MakeBackBuffer(WindowDc(nullptr).get(), {Scaled(content.w, scale_), Scaled(content.h, scale_)});
         // The first layout and frame (with its scaled pictures) are made on
         // the side thread while this one makes and maps the window, the two
         // longest steps before anything is on screen; the first paint then
@@ -426,7 +408,7 @@ void Window::MoveFocus(bool backwards) {
     EnsureLayout();
     std::vector<Element*> order;
     ForEach(*root_, [&](Element& e) {
-        if (e.Interactive() && e.enabled && !IsClose(e) && Visible(e) && e.rect.w > 0 && e.rect.h > 0)
+        if (e.Interactive() && e.enabled && !e.IsClose() && Visible(e) && e.rect.w > 0 && e.rect.h > 0)
             order.push_back(&e);
     });
     if (order.empty()) return;
@@ -463,7 +445,7 @@ void Window::Activate(Element& e) {
         Invalidate(e.rect);
     }
     const auto handlers = e.clickHandlers;  // a handler may register more
-    const bool close = IsClose(e);
+    const bool close = e.IsClose();
     BOOL handled = FALSE;
     struct Running {
         Running() { ++Lib().clicksRunning; }
@@ -511,7 +493,7 @@ bool Window::PreTranslate(const MSG& msg) {
         if (repeat || Lib().clicksRunning > 0) return true;
         Element* close = nullptr;
         ForEach(*root_, [&](Element& e) {
-            if (!close && IsClose(e) && Visible(e)) close = &e;
+            if (!close && e.IsClose() && Visible(e)) close = &e;
         });
         if (close) Activate(*close);
         return true;
@@ -540,17 +522,10 @@ void Window::Notify(DWORD event, xc::Handle element) const { NotifyAccessible(hw
 // True when the buffer was made anew, and so holds no frame.
 bool Window::MakeBackBuffer(HDC compatible, Size size) {
     size = {std::max(1, size.w), std::max(1, size.h)};
-    if (backDc_ && size == backSize_) return false;
-    if (backDc_) {
-        SelectObject(backDc_, backOld_);
-        DeleteObject(backBitmap_);
-        DeleteDC(backDc_);
-    }
+    if (back_ && size == backSize_) return false;
     // A device bitmap, not a DIB section: GDI+ under Wine draws into it much
     // faster.
-    backDc_ = CreateCompatibleDC(compatible);
-    backBitmap_ = CreateCompatibleBitmap(compatible, size.w, size.h);
-    backOld_ = SelectObject(backDc_, backBitmap_);
+    back_ = BitmapDc(compatible, CreateCompatibleBitmap(compatible, size.w, size.h));
     backSize_ = size;
     return true;
 }
@@ -561,9 +536,10 @@ PaintContext Window::Context() const { return PaintContext{Lib().resources, hove
 // The whole layout and its popups into the back buffer.
 void Window::Render(const PaintContext& ctx, const RECT* clip) {
     FinishSideWork();  // the pictures may still be being scaled
+    if (!back_) return;  // no buffer could be made: nothing to draw into
     const RECT area = clip ? *clip : RECT{0, 0, backSize_.w, backSize_.h};
-    FillRect(backDc_, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));  // far quicker than GDI+'s Clear
-    Gdiplus::Graphics g(backDc_);
+    FillRect(back_.get(), &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));  // far quicker than GDI+'s Clear
+    Gdiplus::Graphics g(back_.get());
     if (clip) g.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
@@ -595,7 +571,7 @@ void Window::Paint() {
     if (fresh) Render(Context());
     else if (!frameAhead_ || frameAheadOf_ != changes_) Render(Context(), &r);
     frameAhead_ = false;
-    BitBlt(painting.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, backDc_, r.left, r.top, SRCCOPY);
+    BitBlt(painting.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, back_.get(), r.left, r.top, SRCCOPY);
 }
 
 void Window::OnDestroyed() {

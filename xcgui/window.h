@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "gdi_owner.h"
 #include "layout_parser.h"
 #include "notify.h"
 #include "painter.h"
@@ -109,9 +110,7 @@ private:
     std::vector<Popup> popups_;
     xc::Handle popupPressed_ = 0;
     xc::Handle popupHot_ = 0;
-    HDC backDc_ = nullptr;
-    HBITMAP backBitmap_ = nullptr;
-    HGDIOBJ backOld_ = nullptr;
+    BitmapDc back_;  // the frame, drawn here and copied to the window
     Size backSize_;
     unsigned changes_ = 0;       // counts everything that changes the picture
     bool frameAhead_ = false;    // the back buffer is being drawn beside
