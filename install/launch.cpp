@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "platform/shell_user.h"
+#include "startup/external.h"
 #include "startup/program.h"
 #include "startup/text.h"
 
@@ -17,7 +18,7 @@ void LaunchApplication() {
     // not there (the shell would report that in a box), the installer starts
     // it itself. A failed start shows nothing.
     const std::wstring file = TextToUtf16(target, true);
-    const bool present = !file.empty() && (GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const bool present = !file.empty() && (ext::GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
     if (!present || !StartThroughDesktopShell(file, TextToUtf16(ProgramDirectory(), true))) {
         // An empty working directory: the installer's current directory.
         ShellExecuteA(nullptr, "open", target.c_str(), nullptr, "", SW_SHOWNORMAL);

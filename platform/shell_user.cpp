@@ -100,13 +100,10 @@ ComPtr<IShellDispatch2> ShellDispatchOf(const DesktopShell& desktop) {
 }  // namespace
 
 KernelHandle ShellUserToken() {
-    // Windows' shell registers its desktop as the shell window, which costs
-    // nothing to ask for; the shell's list of windows is the slower way.
+    // The shell registers its desktop as the shell window, which costs
+    // nothing to ask for; this runs before the first paint. (Wine's desktop
+    // does not register; its one user is the installer's anyway.)
     HWND window = GetShellWindow();
-    if (window == nullptr) {
-        ComInitScope com;
-        window = FindDesktopShell().window;
-    }
     DWORD processId = 0;
     if (window == nullptr || GetWindowThreadProcessId(window, &processId) == 0 || processId == 0) return {};
     KernelHandle process(ext::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));

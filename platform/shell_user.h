@@ -11,8 +11,8 @@
 namespace varnel {
 
 // The desktop shell's process token (query and impersonate), for looking up
-// that user's folders; empty when there is no shell window or its process
-// cannot be opened.
+// that user's folders; empty when no shell window is registered or its
+// process cannot be opened.
 KernelHandle ShellUserToken();
 
 // Asks the desktop shell to start `file` with `directory` as its working
