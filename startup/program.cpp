@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <vector>
 
 #include "startup/deploy.h"
@@ -155,9 +156,13 @@ void ClearWorkInHand(void* context) {
 void SetUiLoopRunning(bool running) { gUiLoopRunning = running; }
 
 void EndProcess(int exitCode) {
-    static bool ending = false;
-    if (ending) ExitProcess(static_cast<UINT>(exitCode));  // a failure while shutting down
-    ending = true;
+    // Two threads failing at once must not release anything twice.
+    static std::atomic<DWORD> endingThread = 0;
+    DWORD ending = 0;
+    if (!endingThread.compare_exchange_strong(ending, GetCurrentThreadId())) {
+        if (ending == GetCurrentThreadId()) ExitProcess(static_cast<UINT>(exitCode));  // failed while shutting down
+        for (;;) Sleep(INFINITE);  // the other thread ends the process
+    }
     GiveUpWorkInHand();
     for (auto* routine : gReleaseRoutines) routine();
     // Ending from inside the UI library's message loop (the launch button):

@@ -82,7 +82,9 @@ void ClearWorkInHand(void* context);
 // True while the UI library's message loop runs.
 void SetUiLoopRunning(bool running);
 
-// Runs the shutdown steps and ends the process with the code.
+// Runs the shutdown steps and ends the process with the code. The first
+// thread to call it ends the process; another one calling it meanwhile waits
+// for that end, and the same one calling it again exits at once.
 [[noreturn]] void EndProcess(int exitCode);
 
 // The program entry: start-up steps, StartRoutine, shutdown with code 0.
