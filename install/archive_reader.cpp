@@ -640,6 +640,7 @@ bool ArchiveReader::TargetHoldsItem(const std::wstring& target) {
     if (transfer_.empty()) transfer_.resize(kTransferSize);
     uLong crc = crc32(0, nullptr, 0);
     for (std::uint64_t done = 0; done < item_.uncompressedSize;) {
+        if (stop_ && stop_->load(std::memory_order_relaxed)) return false;  // a long read must not hold up the end
         DWORD read = 0;
         if (!ReadFile(file.Get(), transfer_.data(), static_cast<DWORD>(transfer_.size()), &read, nullptr) || read == 0)
             return false;
@@ -682,6 +683,10 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
         return decrypting ? decrypting->Read(out, size) : unzReadCurrentFile(archive_, out, size);
     };
 
+    // Before the file exists: running out of memory ends the process at
+    // once, and must not leave the file behind.
+    if (transfer_.empty()) transfer_.resize(kTransferSize);
+
     // Written beside the target and moved over it only when complete, so a
     // failure never leaves half a file nor loses the one it was to replace.
     const DWORD attributes = item_.attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
@@ -697,7 +702,6 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     // The password check byte matches one wrong password in 256; damage
     // after decryption is put down to the password.
     const ArchiveResult damaged = encrypted ? ArchiveResult::kPasswordNeeded : ArchiveResult::kCorrupt;
-    if (transfer_.empty()) transfer_.resize(kTransferSize);
     std::uint64_t total = 0;
     for (;;) {
         const int n = read(transfer_.data(), static_cast<unsigned>(transfer_.size()));

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "install/archive_reader.h"
@@ -23,10 +24,14 @@ struct ExtractedItem {
 // Unpacks items of an open reader one at a time on a thread of its own. The
 // reader belongs to that thread from Start until Finish returns. Without a
 // thread (none could be made) Start unpacks the item itself.
+//
+// Giving up (the destructor, a Finish told to, or the process ending on any
+// other thread) stops an item being written between two chunks: its partial
+// file is removed and a file it was to replace stays as it was. Once given
+// up, every later item is given up too.
 class BackgroundExtraction {
 public:
     explicit BackgroundExtraction(ArchiveReader& reader);
-    // An item still being written is given up (its partial file removed).
     ~BackgroundExtraction();
     BackgroundExtraction(const BackgroundExtraction&) = delete;
     BackgroundExtraction& operator=(const BackgroundExtraction&) = delete;
@@ -34,15 +39,21 @@ public:
     // Begins item `index`: its information, then the item under its name.
     void Start(int index);
     // Waits for the item started last, dispatching the calling thread's
-    // window messages meanwhile; 0x10000 when none was started.
-    ExtractedItem Finish();
+    // window messages meanwhile; 0x10000 when none was started. When
+    // `giveUp` holds during the wait, the item is given up and Finish
+    // returns once its file is gone.
+    ExtractedItem Finish(const std::function<bool()>& giveUp = {});
 
 private:
+    static void GiveUpBeforeTheEnd(void* self);
     void Work();
     void ExtractOne();
 
     ArchiveReader& reader_;
-    std::atomic<bool> stop_ = false;
+    std::atomic<bool> stop_ = false;  // give up the item in hand and all later ones
+    std::atomic<bool> quit_ = false;  // the worker leaves
+    std::atomic<DWORD> workerId_ = 0;
+    // doneSignal_ is set while no item is in hand.
     KernelHandle startSignal_, doneSignal_;
     // Handed over through the two signals, never touched by both at once.
     int index_ = -1;

@@ -28,7 +28,8 @@ constexpr const char* kStatusLabel = "标签_安装状态";
 
 // The window's close button stays reachable during a run. Once the window is
 // gone (or the library asked the loop to quit) the run stops at its next
-// wait, so nothing more is written after the user closed the installer.
+// wait, and an item being written is given up, so nothing more is written
+// after the user closed the installer.
 class CloseWatch {
 public:
     CloseWatch() : window_(Program().window.GetHWND()) {}
@@ -89,11 +90,12 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
     const int count = reader.ItemCount();
     // Items are written beside this thread, each one during the pause after
     // the one before; the status line still names an item only once it is
-    // on disk. Leaving the run gives up an item in hand.
+    // on disk. Leaving the run, or closing the window while an item is
+    // written, gives up the item in hand.
     BackgroundExtraction extraction(reader);
     if (count > 0) extraction.Start(0);
     for (int i = 1; i <= count; ++i) {
-        ExtractedItem item = extraction.Finish();
+        ExtractedItem item = extraction.Finish([&watch] { return watch.WindowClosed(); });
         if (watch.WindowClosed()) return;
         info = std::move(item.info);
         const std::string path = JoinTexts(directory, "\\", info.name);

@@ -26,13 +26,18 @@ std::int64_t ClampToInt64(double value) {
     return static_cast<std::int64_t>(value);  // truncates toward zero
 }
 
-// Dispatches messages until `handle` is signalled; false when the message
-// wait itself fails, for the caller's fallback.
-bool PumpUntilSignalled(HANDLE handle) {
+enum class Pumped { kSignalled, kGivenUp, kWaitFailed };
+
+// Dispatches messages until `handle` is signalled or `giveUp` holds.
+Pumped PumpUntilSignalled(HANDLE handle, const std::function<bool()>& giveUp = {}) {
+    // Asking giveUp may peek at the queue, and a message that came just
+    // before no longer wakes the wait: with it, the wait also wakes now and then.
+    const DWORD timeout = giveUp ? 50 : INFINITE;
     for (;;) {
-        const DWORD result = ext::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeMask);
-        if (result == WAIT_OBJECT_0) return true;
-        if (result == WAIT_FAILED) return false;
+        if (giveUp && giveUp()) return Pumped::kGivenUp;
+        const DWORD result = ext::MsgWaitForMultipleObjects(1, &handle, FALSE, timeout, kWakeMask);
+        if (result == WAIT_OBJECT_0) return Pumped::kSignalled;
+        if (result == WAIT_FAILED) return Pumped::kWaitFailed;
         DispatchPendingMessages();
     }
 }
@@ -102,13 +107,17 @@ bool WaitPumpingMessages(std::int64_t amount, int unit) {
         WaitPumpingMessagesUntil(deadline);
         return true;
     }
-    if (!PumpUntilSignalled(timer.Get())) WaitPumpingMessagesUntil(deadline);
+    if (PumpUntilSignalled(timer.Get()) == Pumped::kWaitFailed) WaitPumpingMessagesUntil(deadline);
     return true;
 }
 
-void WaitPumpingMessagesFor(void* handle) {
+void WaitPumpingMessagesFor(void* handle) { WaitPumpingMessagesFor(handle, {}); }
+
+bool WaitPumpingMessagesFor(void* handle, const std::function<bool()>& giveUp) {
+    const Pumped pumped = PumpUntilSignalled(handle, giveUp);
     // No message wait to be had: the handle alone, without spinning.
-    if (!PumpUntilSignalled(handle)) WaitForSingleObject(handle, INFINITE);
+    if (pumped == Pumped::kWaitFailed) WaitForSingleObject(handle, INFINITE);
+    return pumped != Pumped::kGivenUp;
 }
 
 }  // namespace varnel

@@ -2,6 +2,7 @@
 // names the size and the process ends.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -13,14 +14,18 @@ namespace {
 
 // Address space given back at the first failure, so the box and its text
 // can still be made (the system's heaps grow into it as well as ours).
-void* gReserve = VirtualAlloc(nullptr, 8 << 20, MEM_RESERVE, PAGE_NOACCESS);
-int gFailing = 0;  // failures being reported, one inside the other
+std::atomic<void*> gReserve = VirtualAlloc(nullptr, 8 << 20, MEM_RESERVE, PAGE_NOACCESS);
+// The thread whose failure is being reported; only it touches gFailing.
+std::atomic<DWORD> gReportingThread = 0;
+int gFailing = 0;  // its failures being reported, one inside the other
 
 // Counts a failure while it is reported (a test's handler may return by
 // throwing, so the count is dropped again on the way out).
 struct Reporting {
     Reporting() { ++gFailing; }
-    ~Reporting() { --gFailing; }
+    ~Reporting() {
+        if (--gFailing == 0) gReportingThread = 0;
+    }
     Reporting(const Reporting&) = delete;
     Reporting& operator=(const Reporting&) = delete;
 };
@@ -28,7 +33,11 @@ struct Reporting {
 void* AllocateOrDie(std::size_t size) {
     if (size == 0) size = 1;
     if (void* block = std::malloc(size)) return block;
-    const Reporting reporting;
+    DWORD reporting = 0;
+    if (!gReportingThread.compare_exchange_strong(reporting, GetCurrentThreadId()) &&
+        reporting != GetCurrentThreadId())
+        for (;;) Sleep(INFINITE);  // another thread's report ends the process
+    const Reporting reported;
     switch (gFailing) {
         case 1: break;
         case 2:
@@ -38,8 +47,7 @@ void* AllocateOrDie(std::size_t size) {
         default:
             ExitProcess(static_cast<UINT>(-1));  // even the shutdown ran out
     }
-    if (gReserve) VirtualFree(gReserve, 0, MEM_RELEASE);
-    gReserve = nullptr;
+    if (void* reserve = gReserve.exchange(nullptr)) VirtualFree(reserve, 0, MEM_RELEASE);
     char message[64];
     // Unsigned and whole: a request above 2 GB must not read as a negative
     // size, nor one above 4 GB (x86_64) as its low 32 bits.

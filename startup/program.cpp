@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <vector>
 
 #include "startup/deploy.h"
@@ -14,6 +15,25 @@ namespace {
 
 std::vector<void (*)()> gReleaseRoutines;
 bool gUiLoopRunning = false;
+
+// A slim lock: it is taken on the way out after memory ran out, so it must
+// not allocate (the C++ library's mutex may, on its first use).
+SRWLOCK gWorkInHandLock = SRWLOCK_INIT;
+GiveUpRoutine gGiveUp = nullptr;
+void* gGiveUpContext = nullptr;
+
+class WorkInHandGuard {
+public:
+    WorkInHandGuard() { AcquireSRWLockExclusive(&gWorkInHandLock); }
+    ~WorkInHandGuard() { ReleaseSRWLockExclusive(&gWorkInHandLock); }
+    WorkInHandGuard(const WorkInHandGuard&) = delete;
+    WorkInHandGuard& operator=(const WorkInHandGuard&) = delete;
+};
+
+void GiveUpWorkInHand() {
+    const WorkInHandGuard guard;
+    if (gGiveUp) gGiveUp(gGiveUpContext);
+}
 
 }  // namespace
 
@@ -120,12 +140,30 @@ void RegisterReleaseRoutine(void (*routine)()) {
     gReleaseRoutines.push_back(routine);
 }
 
+void SetWorkInHand(GiveUpRoutine giveUp, void* context) {
+    const WorkInHandGuard guard;
+    gGiveUp = giveUp;
+    gGiveUpContext = context;
+}
+
+void ClearWorkInHand(void* context) {
+    const WorkInHandGuard guard;
+    if (gGiveUpContext != context) return;
+    gGiveUp = nullptr;
+    gGiveUpContext = nullptr;
+}
+
 void SetUiLoopRunning(bool running) { gUiLoopRunning = running; }
 
 void EndProcess(int exitCode) {
-    static bool ending = false;
-    if (ending) ExitProcess(static_cast<UINT>(exitCode));  // a failure while shutting down
-    ending = true;
+    // Two threads failing at once must not release anything twice.
+    static std::atomic<DWORD> endingThread = 0;
+    DWORD ending = 0;
+    if (!endingThread.compare_exchange_strong(ending, GetCurrentThreadId())) {
+        if (ending == GetCurrentThreadId()) ExitProcess(static_cast<UINT>(exitCode));  // failed while shutting down
+        for (;;) Sleep(INFINITE);  // the other thread ends the process
+    }
+    GiveUpWorkInHand();
     for (auto* routine : gReleaseRoutines) routine();
     // Ending from inside the UI library's message loop (the launch button):
     // its code is still on the stack, so it stays loaded until the exit.

@@ -71,10 +71,20 @@ void PrepareProcess();
 // same routine keeps one entry; they run in registration order.
 void RegisterReleaseRoutine(void (*routine)());
 
+// Work that writes files on a thread of its own sets how to give up what it
+// has in hand: EndProcess calls it first, on whichever thread ends the
+// process, so no file is left cut short. One at a time; clearing takes only
+// the context that set it, and waits while the routine runs.
+using GiveUpRoutine = void (*)(void* context);
+void SetWorkInHand(GiveUpRoutine giveUp, void* context);
+void ClearWorkInHand(void* context);
+
 // True while the UI library's message loop runs.
 void SetUiLoopRunning(bool running);
 
-// Runs the shutdown steps and ends the process with the code.
+// Runs the shutdown steps and ends the process with the code. The first
+// thread to call it ends the process; another one calling it meanwhile waits
+// for that end, and the same one calling it again exits at once.
 [[noreturn]] void EndProcess(int exitCode);
 
 // The program entry: start-up steps, StartRoutine, shutdown with code 0.

@@ -27,6 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
+// Long enough to unpack that the error box shows and closes meanwhile.
+constexpr std::size_t kMidItemMegabytes = 96;
+
 constexpr std::uint32_t kDosTime = (((2024 - 1980) << 9 | 11 << 5 | 18) << 16) | (12 << 11 | 34 << 5 | 56 / 2);
 
 struct TestEntry {
@@ -462,6 +465,62 @@ TEST_F(ArchiveTest, BackgroundExtractionHandsBackEachItemAndGivesUpTheOneInHand)
     }
     EXPECT_EQ(ExtractAsInstaller(2), ArchiveResult::kDone);  // the reader is usable again
     EXPECT_TRUE(ReadText(base_ / "big.bin") == big);
+
+    // Told to give up while waiting (the window was closed), Finish returns
+    // once the item is given up: the old copy stays, no temporary beside it.
+    WriteText(base_ / "big.bin", "the copy already installed");
+    {
+        BackgroundExtraction extraction(reader_);
+        extraction.Start(2);
+        const ExtractedItem given = extraction.Finish([] { return true; });
+        EXPECT_EQ(given.result, ArchiveResult::kWriteFailed);
+        EXPECT_EQ(given.systemError, DWORD{ERROR_OPERATION_ABORTED});
+        EXPECT_EQ(ReadText(base_ / "big.bin"), "the copy already installed");
+        EXPECT_EQ(InBase(), (std::set<std::string>{"sub", "sub/one.dll", "locked.dll", "big.bin"}));
+        extraction.Start(0);  // and so is every later item
+        EXPECT_EQ(extraction.Finish().result, ArchiveResult::kWriteFailed);
+    }
+}
+
+// The runtime error box ends the process while an item is being written (by
+// mid_item_helper.exe): nothing cut short is left under the item's name, an
+// older copy stays whole, and no temporary file stays beside it.
+TEST_F(ArchiveTest, TheErrorBoxEndingTheProcessMidItemLeavesNoPartOfIt) {
+    const fs::path zip = root_ / "mid.zip";
+    {
+        const Bytes bytes = MakeZip({{"item.bin", Text(kMidItemMegabytes << 20, 'm')}});
+        std::ofstream(zip, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<std::streamsize>(bytes.size()));
+    }
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const fs::path helper = fs::path(self).parent_path() / "mid_item_helper.exe";
+    for (const bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing ? "replacing an older copy" : "a new file");
+        fs::remove_all(base_);
+        fs::create_directories(base_);
+        if (replacing) WriteText(base_ / "item.bin", "the copy already installed");
+        std::wstring commandLine = L"\"" + helper.wstring() + L"\" \"" + zip.wstring() + L"\" \"" + base_.wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child{};
+        ASSERT_TRUE(CreateProcessW(helper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &child));
+        const DWORD waited = WaitForSingleObject(child.hProcess, 60000);
+        if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+        DWORD code = 0;
+        GetExitCodeProcess(child.hProcess, &code);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+        ASSERT_EQ(waited, WAIT_OBJECT_0) << "the helper hung";
+        EXPECT_EQ(code, 0xFFFFFFFFu);
+        if (replacing) {
+            EXPECT_EQ(InBase(), (std::set<std::string>{"item.bin"}));
+            EXPECT_EQ(ReadText(base_ / "item.bin"), "the copy already installed");
+        } else {
+            EXPECT_EQ(InBase(), std::set<std::string>{});
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 """Whole installations as a user runs them, and every way a run ends."""
+import filecmp
 import os
 import shutil
 import stat
@@ -11,7 +12,7 @@ from accessible import CHECKED, ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_PROGRES
 from common import InstallerTest, main
 from harness import Program
 from shell_link import read_link
-from harness import count_near
+from harness import count_near, xdotool
 from installer import (BUILD, CLOSE, CUSTOM_INSTALL, GREEN, INSTALL_NOW, LAUNCH, LINK, PAYLOAD, QUICK_INSTALL, RECORD,
                        SHORTCUT, TITLE, fresh_installer, installed_exactly, page, replace_edit_text, unix_path,
                        varnel_processes, wait_page)
@@ -314,6 +315,61 @@ class InstallRun(InstallerTest):
         self.assertEqual(os.listdir(folder), [])
         self.assertFalse(os.path.exists(RECORD))
         self.assertFalse(os.path.exists(LINK))
+
+    # --- the large installer: one 300 MB item (large.pak) before varnel.exe.
+
+    LARGE_INSTALLER = os.path.join(BUILD, "tests", "installer", "large", "VarnelSetup.exe")
+    LARGE_APP = os.path.join(BUILD, "tests", "installer", "large_app")
+
+    def _close_while_written(self, name, written):
+        """Starts the large installer, clicks 快速安装 and closes the window
+        as soon as written() holds; returns seconds from the close to the
+        exit, which must be 0."""
+        app = fresh_installer(name, self.LARGE_INSTALLER)
+        self.apps.append(app)
+        app.start()
+        win = app.wait_window(TITLE, timeout=60)
+        win.click(*QUICK_INSTALL)
+        end = time.time() + 30
+        while not written() and time.time() < end:
+            time.sleep(0.02)
+        self.assertTrue(written(), "the large item was not begun")
+        win.move(*CLOSE)
+        xdotool("mousedown", 1)
+        xdotool("mouseup", 1)
+        closed = time.time()
+        self.assertTrue(app.wait_gone(win), "the window stayed")
+        self.assertEqual(app.wait_exit(timeout=60), 0)
+        return time.time() - closed
+
+    def test_closing_while_a_large_item_is_written_gives_it_up_and_a_new_run_succeeds(self):
+        folder = unix_path("D:\\varnel")
+        large = os.path.join(folder, "large.pak")
+        os.makedirs(folder)
+        with open(large, "wb") as f:
+            f.write(self.OLD_APP)
+        seconds = self._close_while_written("large-replacing", lambda: any(n.endswith(".tmp") for n in os.listdir(folder)))
+        with open(large, "rb") as f:
+            self.assertTrue(f.read() == self.OLD_APP, "the earlier copy is kept")
+        self.assertEqual([n for n in os.listdir(folder) if n.endswith(".tmp")], [])
+        self.assertLess(seconds, 1.0, "the process went on after the close")
+
+        os.remove(large)
+        seconds = self._close_while_written("large-new", lambda: os.path.exists(large))
+        self.assertLess(seconds, 1.0, "the process went on after the close")
+        self.assertEqual(os.listdir(folder), [], "no part of the item is left")
+        self.assertFalse(os.path.exists(RECORD))
+
+        # Started again at once, it installs everything.
+        app = fresh_installer("large-again", self.LARGE_INSTALLER)
+        self.apps.append(app)
+        app.start()
+        win = app.wait_window(TITLE, timeout=60)
+        win.click(*QUICK_INSTALL)
+        wait_page(win, 4, timeout=120, name="large-finish")
+        for name in ("large.pak", "varnel.exe"):
+            self.assertTrue(filecmp.cmp(os.path.join(folder, name), os.path.join(self.LARGE_APP, name), shallow=False),
+                            name)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 
 #include <windows.h>
@@ -55,47 +58,88 @@ namespace {
 
 struct BoxSearch {
     DWORD process;
-    HWND found = nullptr;
+    std::set<HWND> found;
 };
 
-BOOL CALLBACK FindBoxOf(HWND window, LPARAM context) {
+BOOL CALLBACK FindBoxesOf(HWND window, LPARAM context) {
     auto& search = *reinterpret_cast<BoxSearch*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     char title[16] = {};
     GetWindowTextA(window, title, sizeof title);
-    if (owner == search.process && std::string(title) == "错误") search.found = window;
-    return search.found == nullptr;
+    if (owner == search.process && std::string(title) == "错误") search.found.insert(window);
+    return TRUE;
+}
+
+struct HelperEnd {
+    DWORD waited = WAIT_TIMEOUT;
+    DWORD code = 0;
+    std::size_t boxes = 0;  // error boxes seen, each once
+};
+
+// Runs exhaust_helper.exe with the arguments. Its error boxes are answered
+// like a user pressing OK, `holdMs` after the first one showed (so a second
+// one has time to show as well).
+HelperEnd RunExhaustHelper(const std::string& arguments, DWORD holdMs = 0) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string helper = DirectoryOf(self) + "\\exhaust_helper.exe";
+    std::string commandLine = "\"" + helper + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    HelperEnd end;
+    if (!CreateProcessA(helper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &child)) {
+        ADD_FAILURE() << "the helper did not start";
+        return end;
+    }
+    BoxSearch search{child.dwProcessId, {}};
+    ULONGLONG firstSeen = 0;
+    for (int i = 0; i < 600 && end.waited == WAIT_TIMEOUT; ++i) {
+        EnumWindows(FindBoxesOf, reinterpret_cast<LPARAM>(&search));
+        if (!search.found.empty() && firstSeen == 0) firstSeen = GetTickCount64();
+        if (firstSeen != 0 && GetTickCount64() - firstSeen >= holdMs)
+            for (HWND box : search.found) PostMessageA(box, WM_CLOSE, 0, 0);  // the user presses OK
+        end.waited = WaitForSingleObject(child.hProcess, 100);
+    }
+    if (end.waited == WAIT_TIMEOUT) TerminateProcess(child.hProcess, 1);
+    GetExitCodeProcess(child.hProcess, &end.code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    end.boxes = search.found.size();
+    return end;
 }
 
 }  // namespace
 
 TEST(MemoryExhaustion, WhenEvenTheBoxTextCannotBeMadeABoxStillShowsAndTheExitCodeIsMinusOne) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string helper = DirectoryOf(self) + "\\exhaust_helper.exe";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessA(helper.c_str(), helper.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &child));
-    bool boxShown = false;
-    DWORD waited = WAIT_TIMEOUT;
-    for (int i = 0; i < 600 && waited == WAIT_TIMEOUT; ++i) {
-        BoxSearch search{child.dwProcessId};
-        EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            boxShown = true;
-            PostMessageA(search.found, WM_CLOSE, 0, 0);  // the user presses OK
-        }
-        waited = WaitForSingleObject(child.hProcess, 100);
-    }
-    if (waited == WAIT_TIMEOUT) TerminateProcess(child.hProcess, 1);
-    DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    EXPECT_EQ(waited, WAIT_OBJECT_0) << "the helper hung";
-    EXPECT_EQ(code, 0xFFFFFFFFu);
-    EXPECT_TRUE(boxShown);
+    const HelperEnd end = RunExhaustHelper("");
+    EXPECT_EQ(end.waited, WAIT_OBJECT_0) << "the helper hung";
+    EXPECT_EQ(end.code, 0xFFFFFFFFu);
+    EXPECT_GE(end.boxes, 1u);
+}
+
+// The extraction thread and the window's thread can run out together: the
+// first report is the one the user sees, and it alone ends the process.
+TEST(MemoryExhaustion, TwoThreadsRunningOutShowOneBoxAndEndWithMinusOne) {
+    const HelperEnd end = RunExhaustHelper("two-threads", 1500);
+    EXPECT_EQ(end.waited, WAIT_OBJECT_0) << "the helper hung";
+    EXPECT_EQ(end.code, 0xFFFFFFFFu);
+    EXPECT_EQ(end.boxes, 1u);
+}
+
+TEST(ProcessEnd, ASecondThreadEndingMeanwhileWaitsForTheFirstEnd) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string log = std::string(temp) + "varnel-release-" + std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(log.c_str());
+    const HelperEnd end = RunExhaustHelper("end-twice " + log);
+    EXPECT_EQ(end.waited, WAIT_OBJECT_0) << "the helper hung";
+    EXPECT_EQ(end.code, 3u) << "the first end's code";
+    std::ifstream in(log);
+    const std::string released((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(released, "released\n") << "the release routine ran once, to its end";
+    in.close();
+    DeleteFileA(log.c_str());
 }

@@ -87,13 +87,13 @@ def clean_state(*extra_windows_paths):
         shutil.rmtree(path, ignore_errors=True)
 
 
-def fresh_installer(name):
-    """A copy of the installer alone in a folder of its own on D:, as a
-    download would be; returns its Program."""
+def fresh_installer(name, source=None):
+    """A copy of the installer (or of the one at source) alone in a folder of
+    its own on D:, as a download would be; returns its Program."""
     folder = os.path.join(BUILD, "wt", name)
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    shutil.copy(os.path.join(BUILD, "bin", "VarnelSetup.exe"), folder)
+    shutil.copy(source or os.path.join(BUILD, "bin", "VarnelSetup.exe"), folder)
     return Program(os.path.join(folder, "VarnelSetup.exe"), name=name)
 
 
