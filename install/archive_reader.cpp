@@ -284,56 +284,6 @@ private:
     std::vector<std::uint8_t> input_;
 };
 
-// --- memory-backed I/O for minizip: the archive is read where it lies.
-
-voidpf ZCALLBACK StreamOpen(voidpf, const void* stream, int mode) {
-    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
-    return const_cast<void*>(stream);
-}
-
-// A short read also sets the error that minizip asks for right after it;
-// without that a truncated archive reads as zeros and opens as if whole.
-template <typename Stream>
-uLong ZCALLBACK StreamRead(voidpf, voidpf opaque, void* buffer, uLong size) {
-    auto& stream = *static_cast<Stream*>(opaque);
-    const std::size_t left = stream.bytes.size() - std::min(stream.position, stream.bytes.size());
-    const std::size_t n = std::min<std::size_t>(size, left);
-    std::copy_n(stream.bytes.data() + stream.position, n, static_cast<std::uint8_t*>(buffer));
-    stream.position += n;
-    stream.shortRead = n < size;
-    return static_cast<uLong>(n);
-}
-
-uLong ZCALLBACK StreamWrite(voidpf, voidpf, const void*, uLong) { return 0; }
-
-template <typename Stream>
-ZPOS64_T ZCALLBACK StreamTell(voidpf, voidpf opaque) {
-    return static_cast<Stream*>(opaque)->position;
-}
-
-template <typename Stream>
-long ZCALLBACK StreamSeek(voidpf, voidpf opaque, ZPOS64_T offset, int origin) {
-    auto& stream = *static_cast<Stream*>(opaque);
-    std::uint64_t base = 0;
-    switch (origin) {
-        case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-        case ZLIB_FILEFUNC_SEEK_CUR: base = stream.position; break;
-        case ZLIB_FILEFUNC_SEEK_END: base = stream.bytes.size(); break;
-        default: return -1;
-    }
-    const std::uint64_t target = base + offset;
-    if (target < base || target > stream.bytes.size()) return -1;
-    stream.position = static_cast<std::size_t>(target);
-    return 0;
-}
-
-int ZCALLBACK StreamClose(voidpf, voidpf) { return 0; }
-
-template <typename Stream>
-int ZCALLBACK StreamError(voidpf, voidpf opaque) {
-    return static_cast<Stream*>(opaque)->shortRead ? 1 : 0;
-}
-
 }  // namespace
 
 // --- entry rules
@@ -435,16 +385,8 @@ ArchiveReader::~ArchiveReader() { Close(); }
 bool ArchiveReader::OpenFromMemory(const void* data, std::size_t length, std::string_view password) {
     Close();
     if (data == nullptr) length = 0;
-    stream_ = MemoryStream{{static_cast<const std::uint8_t*>(data), length}};
-    zlib_filefunc64_def io{};
-    io.zopen64_file = StreamOpen;
-    io.zread_file = StreamRead<MemoryStream>;
-    io.zwrite_file = StreamWrite;
-    io.ztell64_file = StreamTell<MemoryStream>;
-    io.zseek64_file = StreamSeek<MemoryStream>;
-    io.zclose_file = StreamClose;
-    io.zerror_file = StreamError<MemoryStream>;
-    archive_ = unzOpen2_64(&stream_, &io);
+    stream_ = MemoryZipStream{{static_cast<const std::uint8_t*>(data), length}};
+    archive_ = OpenMemoryZip(stream_);
     if (!archive_) return false;
     position_ = 0;
     password_.assign(password.substr(0, password.find('\0')));
@@ -476,7 +418,7 @@ void ArchiveReader::Close() {
     if (!IsOpen()) return;
     unzClose(archive_);
     archive_ = nullptr;
-    stream_ = MemoryStream{};
+    stream_ = MemoryZipStream{};
     position_ = -1;
     item_ = Item{};
     password_.clear();

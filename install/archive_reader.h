@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "install/zip_memory_io.h"
+
 namespace varnel {
 
 enum class ArchiveResult : std::uint32_t {
@@ -93,13 +95,6 @@ public:
     const std::string& BaseDirectory() const { return baseDirectory_; }
 
 private:
-    // The I/O layer's view of the archive bytes.
-    struct MemoryStream {
-        std::span<const std::uint8_t> bytes;
-        std::size_t position = 0;
-        bool shortRead = false;
-    };
-
     struct Item {
         int index = -1;
         std::string name;
@@ -120,7 +115,7 @@ private:
     void MakeDirectory(std::string_view directoryPart, bool useBase) const;
 
     void* archive_ = nullptr;  // minizip's unzFile
-    MemoryStream stream_;
+    MemoryZipStream stream_;  // the I/O layer's view of the archive bytes
     std::string password_;
     std::string baseDirectory_;
     int position_ = -1;        // minizip's current entry; -1 when unknown

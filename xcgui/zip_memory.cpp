@@ -8,6 +8,8 @@
 
 #include <unzip.h>
 
+#include "install/zip_memory_io.h"
+
 #include "resources.h"
 
 namespace xcgui {
@@ -17,40 +19,6 @@ namespace {
 // Entries larger than this are refused: the UI package is small, and a
 // hostile size field must not make us allocate gigabytes.
 constexpr uLong kMaxEntrySize = 64u << 20;
-
-struct MemoryFile {
-    const std::uint8_t* data;
-    uLong size;
-    uLong pos = 0;
-};
-
-voidpf ZCALLBACK Open(voidpf opaque, const char*, int) { return opaque; }
-
-uLong ZCALLBACK ReadMemory(voidpf, voidpf stream, void* buf, uLong size) {
-    auto* f = static_cast<MemoryFile*>(stream);
-    const uLong n = std::min<uLong>(size, f->size - f->pos);
-    std::memcpy(buf, f->data + f->pos, n);
-    f->pos += n;
-    return n;
-}
-
-uLong ZCALLBACK Write(voidpf, voidpf, const void*, uLong) { return 0; }
-
-long ZCALLBACK Tell(voidpf, voidpf stream) { return static_cast<long>(static_cast<MemoryFile*>(stream)->pos); }
-
-long ZCALLBACK Seek(voidpf, voidpf stream, uLong offset, int origin) {
-    auto* f = static_cast<MemoryFile*>(stream);
-    unsigned long long base = 0;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = f->pos;
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = f->size;
-    const unsigned long long target = base + offset;
-    if (target > f->size) return -1;
-    f->pos = static_cast<uLong>(target);
-    return 0;
-}
-
-int ZCALLBACK Close(voidpf, voidpf) { return 0; }
-int ZCALLBACK Error(voidpf, voidpf) { return 0; }
 
 std::wstring Normalised(std::wstring s) {
     for (auto& ch : s) ch = ch == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(ch));
@@ -69,17 +37,15 @@ std::wstring EntryName(const char* raw, bool utf8) {
 }  // namespace
 
 struct ZipPackage::Memory {
-    MemoryFile file;
-    zlib_filefunc_def io;
+    varnel::MemoryZipStream stream;
 };
 
 ZipPackage::ZipPackage(const void* data, std::size_t length, const std::wstring& password)
     : password_(WideToUtf8(password)) {
     if (!data || length < 22 || length > 0x7FFFFFFF) return;
     memory_ = std::make_unique<Memory>();
-    memory_->file = MemoryFile{static_cast<const std::uint8_t*>(data), static_cast<uLong>(length)};
-    memory_->io = zlib_filefunc_def{Open, ReadMemory, Write, Tell, Seek, Close, Error, &memory_->file};
-    zip_ = unzOpen2("memory", &memory_->io);
+    memory_->stream = varnel::MemoryZipStream{{static_cast<const std::uint8_t*>(data), length}};
+    zip_ = varnel::OpenMemoryZip(memory_->stream);
     if (!zip_) return;
     std::string raw;
     for (int rc = unzGoToFirstFile(zip_); rc == UNZ_OK; rc = unzGoToNextFile(zip_)) {

@@ -51,9 +51,12 @@ TEST(ZipMemory, DamagedArchivesAreRefused) {
     for (size_t i = 60; i < 200 && i < corrupt.size(); ++i) corrupt[i] ^= 0x5A;
     auto noDirectory = zip;
     noDirectory.resize(zip.size() - 10);
+    // Cut inside the end record: a short read there must not pass for zeros.
+    auto oneShort = zip;
+    oneShort.pop_back();
     const std::vector<std::uint8_t> garbage(500, 0x42);
     using Bytes = const std::vector<std::uint8_t>*;
-    for (Bytes bytes : {Bytes{&truncated}, Bytes{&corrupt}, Bytes{&noDirectory}, Bytes{&garbage}})
+    for (Bytes bytes : {Bytes{&truncated}, Bytes{&corrupt}, Bytes{&noDirectory}, Bytes{&oneShort}, Bytes{&garbage}})
         EXPECT_FALSE(ReadZipEntry(bytes->data(), bytes->size(), L"main.xml", L""));
     EXPECT_FALSE(ReadZipEntry(nullptr, 100, L"main.xml", L""));
     EXPECT_FALSE(ReadZipEntry(zip.data(), 0, L"main.xml", L""));
