@@ -10,6 +10,7 @@
 
 #include "platform/handles.h"
 #include "platform/paths.h"
+#include "startup/external.h"
 #include "startup/text.h"
 
 namespace varnel {
@@ -527,7 +528,7 @@ void ArchiveReader::MakeDirectory(std::string_view directoryPart, bool useBase) 
     const auto create = [](const std::string& level) {
         // Roots, drives and doubled separators are not levels of their own.
         if (level.empty() || IsSeparator(level.back()) || level.back() == ':') return;
-        CreateDirectoryW(FilePathForCalls(level).c_str(), nullptr);
+        ext::CreateDirectoryW(FilePathForCalls(level).c_str(), nullptr);
     };
     if (useBase) create(prefix.substr(0, prefix.size() - 1));
     ForEachCharacter(directoryPart, [&](std::size_t i) {
@@ -597,7 +598,7 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
 
     // An existing target must be replaceable before anything is unpacked:
     // read-only, in use or a folder means 0x200 and it stays as it is.
-    const DWORD existing = GetFileAttributesW(target.c_str());
+    const DWORD existing = ext::GetFileAttributesW(target.c_str());
     const bool replacing = existing != INVALID_FILE_ATTRIBUTES;
     const auto refused = [&](ArchiveResult result) { return replacing ? Refused(result, target) : result; };
     if (replacing) {

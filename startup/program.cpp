@@ -72,11 +72,11 @@ std::wstring ProgramPath() {
 std::string FindProgramDirectory() {
     const std::wstring wide = ProgramPath();
     if (wide.empty()) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+    const int size = ext::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
                                          nullptr);
     std::string path(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
     BOOL approximated = FALSE;
-    if (size <= 0 || WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), path.data(), size,
+    if (size <= 0 || ext::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), path.data(), size,
                                          nullptr, &approximated) != size || approximated)
         return {};
     return DirectoryOf(path);
@@ -95,7 +95,7 @@ void MakeDllSearchSafe() {
     SetDllDirectoryA("");
     using SetDefaultDllDirectories_t = BOOL(WINAPI*)(DWORD);
     auto setDefault = reinterpret_cast<SetDefaultDllDirectories_t>(
-        reinterpret_cast<void*>(::GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+        reinterpret_cast<void*>(::GetProcAddress(ext::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
     if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
