@@ -22,11 +22,7 @@ std::string ShellUserFolder(int folder) {
     if (!token) return {};
     wchar_t wide[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, folder, token.Get(), SHGFP_TYPE_CURRENT, wide))) return {};
-    char path[MAX_PATH * 2] = {};
-    BOOL approximated = FALSE;
-    if (ext::WideCharToMultiByte(CP_ACP, 0, wide, -1, path, sizeof(path), nullptr, &approximated) <= 0 || approximated)
-        return {};
-    return path;
+    return ExactAnsiText(wide);
 }
 
 }  // namespace

@@ -46,15 +46,10 @@ private:
     VARIANT value_;
 };
 
-// The desktop shell's window and its automation object, from the shell's
-// own list of windows (where Windows' shell also registers as the shell
-// window; Wine's does not). Empty when no desktop shell runs.
-struct DesktopShell {
-    HWND window = nullptr;
-    ComPtr<IDispatch> automation;
-};
-
-DesktopShell FindDesktopShell() {
+// The desktop window's automation object, from the shell's own list of
+// windows (Wine's desktop is there but not registered as the shell window).
+// Empty when no desktop shell runs.
+ComPtr<IDispatch> FindDesktopShell() {
     ComPtr<IShellWindows> windows;
     if (FAILED(ext::CoCreateInstance(kClsidShellWindows, nullptr, CLSCTX_ALL, kIidShellWindows, windows.PutVoid())) ||
         !windows) {
@@ -63,21 +58,18 @@ DesktopShell FindDesktopShell() {
     Variant desktop(static_cast<LONG>(CSIDL_DESKTOP));
     Variant none;
     LONG window = 0;
-    DesktopShell shell;
+    ComPtr<IDispatch> automation;
     if (windows.Get()->FindWindowSW(&desktop.Get(), &none.Get(), SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
-                                    shell.automation.Put()) != S_OK ||
-        !shell.automation || window == 0) {
+                                    automation.Put()) != S_OK) {
         return {};
     }
-    // A window handle's significant bits fit in 32, also in a 64-bit process.
-    shell.window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(window));
-    return shell;
+    return automation;
 }
 
 // The shell's dispatch object, reached as the shell's own scripts reach it:
 // the desktop's browser, its view, the view's background object and that
 // object's application.
-ComPtr<IShellDispatch2> ShellDispatchOf(const DesktopShell& desktop) {
+ComPtr<IShellDispatch2> ShellDispatchOf(const ComPtr<IDispatch>& desktop) {
     ComPtr<IServiceProvider> services;
     ComPtr<IShellBrowser> browser;
     ComPtr<IShellView> view;
@@ -85,7 +77,7 @@ ComPtr<IShellDispatch2> ShellDispatchOf(const DesktopShell& desktop) {
     ComPtr<IShellFolderViewDual> folderView;
     ComPtr<IDispatch> application;
     ComPtr<IShellDispatch2> shell;
-    if (FAILED(desktop.automation.Get()->QueryInterface(kIidServiceProvider, services.PutVoid())) || !services ||
+    if (FAILED(desktop.Get()->QueryInterface(kIidServiceProvider, services.PutVoid())) || !services ||
         FAILED(services.Get()->QueryService(kSidTopLevelBrowser, kIidShellBrowser, browser.PutVoid())) || !browser ||
         FAILED(browser.Get()->QueryActiveShellView(view.Put())) || !view ||
         FAILED(view.Get()->GetItemObject(SVGIO_BACKGROUND, kIidDispatch, background.PutVoid())) || !background ||
@@ -115,8 +107,8 @@ KernelHandle ShellUserToken() {
 
 bool StartThroughDesktopShell(const std::wstring& file, const std::wstring& directory) {
     ComInitScope com;
-    const DesktopShell desktop = FindDesktopShell();  // none in a service or a bare session
-    if (!desktop.window) return false;
+    const ComPtr<IDispatch> desktop = FindDesktopShell();  // none in a service or a bare session
+    if (!desktop) return false;
     ComPtr<IShellDispatch2> shell = ShellDispatchOf(desktop);
     if (!shell) return false;
     BSTR name = SysAllocString(file.c_str());

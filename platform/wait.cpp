@@ -111,8 +111,6 @@ bool WaitPumpingMessages(std::int64_t amount, int unit) {
     return true;
 }
 
-void WaitPumpingMessagesFor(void* handle) { WaitPumpingMessagesFor(handle, {}); }
-
 bool WaitPumpingMessagesFor(void* handle, const std::function<bool()>& giveUp) {
     const Pumped pumped = PumpUntilSignalled(handle, giveUp);
     // No message wait to be had: the handle alone, without spinning.

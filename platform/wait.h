@@ -13,12 +13,10 @@ bool WaitPumpingMessages(std::int64_t amount, int unit = 0);
 
 // Waits until `handle` is signalled, dispatching the thread's messages
 // meanwhile, as the timed wait does. WM_QUIT is left in the queue.
-void WaitPumpingMessagesFor(void* handle);
-
-// The same, but stops early once `giveUp` holds (asked at the start, after
-// every round of messages and at least every 50 ms); true when the handle
+// With `giveUp`, it stops early once that holds (asked at the start, after
+// every round of messages and at least every 50 ms). True when the handle
 // was signalled.
-bool WaitPumpingMessagesFor(void* handle, const std::function<bool()>& giveUp);
+bool WaitPumpingMessagesFor(void* handle, const std::function<bool()>& giveUp = {});
 
 // Milliseconds per unit.
 std::int64_t UnitMultiplier(int unit);

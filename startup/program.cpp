@@ -8,6 +8,7 @@
 
 #include "startup/deploy.h"
 #include "startup/external.h"
+#include "startup/text.h"
 #include "ui/window.h"
 
 namespace varnel {
@@ -70,16 +71,8 @@ std::wstring ProgramPath() {
 // Empty unless the ANSI code page can name the folder exactly: a cut or
 // approximated path would lead the library's write and load somewhere else.
 std::string FindProgramDirectory() {
-    const std::wstring wide = ProgramPath();
-    if (wide.empty()) return {};
-    const int size = ext::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    std::string path(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    BOOL approximated = FALSE;
-    if (size <= 0 || ext::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), path.data(), size,
-                                         nullptr, &approximated) != size || approximated)
-        return {};
-    return DirectoryOf(path);
+    const std::string path = ExactAnsiText(ProgramPath());
+    return path.empty() ? std::string() : DirectoryOf(path);
 }
 
 int ComputeOsVersionWord() {

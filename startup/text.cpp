@@ -8,6 +8,19 @@
 
 namespace varnel {
 
+std::string ExactAnsiText(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int length = static_cast<int>(wide.size());
+    const int size = ext::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string text(static_cast<std::size_t>(size), '\0');
+    BOOL approximated = FALSE;
+    if (ext::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, text.data(), size, nullptr, &approximated) != size ||
+        approximated)
+        return {};
+    return text;
+}
+
 std::wstring TextToUtf16(std::string_view text, bool dropTerminator) {
     const std::string bytes(text);  // ends in its own 0 byte
     if (ext::strlen_(bytes.c_str()) == 0) return {};

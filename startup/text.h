@@ -33,6 +33,11 @@ Bytes JoinBuffers(const Parts&... parts) {
 // it holds only the characters before the first 0. Empty text -> empty result.
 std::wstring TextToUtf16(std::string_view text, bool dropTerminator = false);
 
+// The text in the system's ANSI code page, as the A-form system calls take
+// paths; empty unless every character has its exact counterpart there: an
+// approximated path ('?' for what is missing) would lead somewhere else.
+std::string ExactAnsiText(std::wstring_view wide);
+
 // The part of a UTF-16 byte buffer before its first 0 character, followed by
 // two 0 bytes when appendTerminator is set. Odd or short buffers are handled
 // as the byte form allows.

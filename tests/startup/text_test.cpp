@@ -14,6 +14,12 @@ TEST(TextToUtf16, ConvertsGbkWithOrWithoutTerminator) {
     EXPECT_EQ(TextToUtf16(std::string_view("ab\0cd", 5), true), L"ab");
 }
 
+TEST(ExactAnsiText, EmptyWhenTheCodePageWouldApproximate) {
+    EXPECT_EQ(ExactAnsiText(L"D:\\游戏\\varnel"), "D:\\游戏\\varnel");  // code page 936 here
+    EXPECT_EQ(ExactAnsiText(L"D:\\\uD55C\uAD6D\\varnel"), "");  // Korean: "D:\??\varnel" in GBK
+    EXPECT_EQ(ExactAnsiText(L""), "");
+}
+
 TEST(CutAtWideNul, CutsAtTheFirstZeroCharacter) {
     const Bytes ab0c = {'a', 0, 'b', 0, 0, 0, 'c', 0};
     EXPECT_EQ(CutAtWideNul(ab0c, false), (Bytes{'a', 0, 'b', 0}));
