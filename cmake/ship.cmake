@@ -4,6 +4,8 @@
 # removed, so no unsigned binary stands where a signed one was asked for and
 # the next build links it again.
 #   cmake -DFILE=... -DOBJCOPY=... -DEPOCH=... [-DSIGN_PKCS12=... [-DSIGN_TIMESTAMP_URL=...]] -P ship.cmake
+# With -DSIGN_ONLY=ON the file is only signed (an installer packed from a
+# stub that was stripped already).
 # The PKCS#12 password comes from the environment (VARNEL_SIGN_PASSWORD),
 # never from a command line.
 cmake_minimum_required(VERSION 3.25)
@@ -26,12 +28,19 @@ function(run what)
   endif()
 endfunction()
 
-run("cannot keep the debug information apart"
-  COMMAND ${OBJCOPY} --only-keep-debug ${FILE} ${FILE}.debug)
-# The debug link holds the file name only; objcopy reads the file for its CRC.
-run("cannot strip"
-  COMMAND ${OBJCOPY} --strip-all --add-gnu-debuglink=${name}.debug ${FILE} ${work}
-  WORKING_DIRECTORY ${folder})
+if(SIGN_ONLY)
+  if(NOT SIGN_PKCS12)
+    return()
+  endif()
+  file(COPY_FILE ${FILE} ${work})
+else()
+  run("cannot keep the debug information apart"
+    COMMAND ${OBJCOPY} --only-keep-debug ${FILE} ${FILE}.debug)
+  # The debug link holds the file name only; objcopy reads the file for its CRC.
+  run("cannot strip"
+    COMMAND ${OBJCOPY} --strip-all --add-gnu-debuglink=${name}.debug ${FILE} ${work}
+    WORKING_DIRECTORY ${folder})
+endif()
 
 if(SIGN_PKCS12)
   if(NOT EXISTS ${SIGN_PKCS12})

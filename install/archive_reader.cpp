@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "platform/handles.h"
 #include "platform/paths.h"
@@ -17,43 +16,7 @@ namespace varnel {
 namespace {
 
 constexpr std::size_t kTransferSize = 16384;
-constexpr std::size_t kMaxPath = 259;  // bytes of any composed path
 constexpr std::uint64_t kUnixEpochSeconds = 11644473600ull;  // 1601 -> 1970
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Byte offsets of the character starts of a GBK text, so a trail byte that
-// happens to be 0x5C is never taken for a backslash.
-template <typename F>
-void ForEachCharacter(std::string_view text, F&& visit) {
-    for (std::size_t i = 0; i < text.size();) {
-        const bool dbcs = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
-        if (!visit(i)) return;
-        i += dbcs ? 2 : 1;
-    }
-}
-
-std::size_t FindCharacterAligned(std::string_view text, std::string_view pattern) {
-    std::size_t found = std::string_view::npos;
-    ForEachCharacter(text, [&](std::size_t i) {
-        if (text.substr(i, pattern.size()) == pattern) {
-            found = i;
-            return false;
-        }
-        return true;
-    });
-    return found;
-}
-
-// Position of the last "\" or "/", or npos.
-std::size_t LastSeparator(std::string_view text) {
-    std::size_t last = std::string_view::npos;
-    ForEachCharacter(text, [&](std::size_t i) {
-        if (IsSeparator(text[i])) last = i;
-        return true;
-    });
-    return last;
-}
 
 std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
@@ -83,17 +46,6 @@ FILETIME UtcToLocal(const FILETIME& utc) {
     if (utc.dwLowDateTime == 0 && utc.dwHighDateTime == 0) return local;
     FileTimeToLocalFileTime(&utc, &local);
     return local;
-}
-
-// Windows reads these names as devices in any folder.
-bool IsDeviceName(std::string_view component) {
-    std::string stem(component.substr(0, component.find('.')));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
-        return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-           std::isdigit(static_cast<unsigned char>(stem[3]));
 }
 
 // The temporary file's name beside its target: "~vnXXXXXXXX.tmp".
@@ -177,30 +129,6 @@ private:
     std::wstring path_;
     bool inPlace_ = false;
     FileHandle handle_;
-};
-
-// Keeps an entry of the archive open for reading for one scope.
-class OpenEntry {
-public:
-    explicit OpenEntry(unzFile archive) : archive_(archive) {}
-    OpenEntry(const OpenEntry&) = delete;
-    OpenEntry& operator=(const OpenEntry&) = delete;
-    ~OpenEntry() {
-        if (open_) unzCloseCurrentFile(archive_);
-    }
-    bool Open(const char* password, int raw) {
-        open_ = unzOpenCurrentFile3(archive_, nullptr, nullptr, raw, password) == UNZ_OK;
-        return open_;
-    }
-    // The entry's data ended: true when its CRC matched.
-    bool CloseChecked() {
-        open_ = false;
-        return unzCloseCurrentFile(archive_) == UNZ_OK;
-    }
-
-private:
-    unzFile archive_;
-    bool open_ = false;
 };
 
 // Traditional ZIP encryption. minizip's unzip is built without its own
@@ -289,44 +217,6 @@ private:
 
 // --- entry rules
 
-std::string CleanEntryName(std::string_view stored) {
-    static constexpr std::array<std::string_view, 4> kSteps = {"\\..\\", "\\../", "/../", "/..\\"};
-    std::string_view rest = stored.substr(0, stored.find('\0'));
-    for (bool changed = true; changed && !rest.empty();) {
-        changed = true;
-        if (rest.size() >= 2 && rest[1] == ':') {
-            rest.remove_prefix(2);
-        } else if (IsSeparator(rest[0])) {
-            rest.remove_prefix(1);
-        } else {
-            changed = false;
-            for (std::string_view step : kSteps) {
-                const std::size_t at = FindCharacterAligned(rest, step);
-                if (at != std::string_view::npos) {
-                    rest.remove_prefix(at + step.size());
-                    changed = true;
-                    break;
-                }
-            }
-        }
-    }
-    return std::string(rest);
-}
-
-std::uint32_t EntryAttributes(std::uint32_t versionMadeBy, std::uint32_t externalAttributes) {
-    switch (versionMadeBy >> 8) {
-        case 0: case 7: case 11: case 14:  // DOS/Windows-like hosts keep the FAT bits
-            return externalAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
-                                         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
-        default: {  // Unix-like: the mode sits in the upper half
-            std::uint32_t attributes = FILE_ATTRIBUTE_ARCHIVE;
-            if (externalAttributes & 0x40000000) attributes |= FILE_ATTRIBUTE_DIRECTORY;
-            if (!(externalAttributes & 0x800000)) attributes |= FILE_ATTRIBUTE_READONLY;
-            return attributes;
-        }
-    }
-}
-
 UnixTimes ReadUnixTimes(std::span<const std::uint8_t> extra) {
     UnixTimes times;
     if (extra.size() < 5) return times;
@@ -352,29 +242,6 @@ UnixTimes ReadUnixTimes(std::span<const std::uint8_t> extra) {
         offset += 4 + size;
     }
     return times;
-}
-
-bool StaysBelowBase(std::string_view name) {
-    std::size_t start = 0;
-    bool fine = true;
-    const auto checkComponent = [&](std::string_view component) {
-        const bool dotsAndBlanks = !component.empty() && component.find_first_not_of(". ") == std::string_view::npos;
-        if ((dotsAndBlanks && component != ".") || IsDeviceName(component)) fine = false;
-    };
-    ForEachCharacter(name, [&](std::size_t i) {
-        if (name[i] == ':') fine = false;
-        if (IsSeparator(name[i])) {
-            checkComponent(name.substr(start, i - start));
-            start = i + 1;
-        }
-        return fine;
-    });
-    if (fine) checkComponent(name.substr(start));
-    return fine;
-}
-
-bool IsAbsoluteName(std::string_view name) {
-    return (!name.empty() && IsSeparator(name[0])) || (name.size() >= 2 && name[1] == ':');
 }
 
 // --- the reader
@@ -443,43 +310,23 @@ bool ArchiveReader::MoveTo(int index) {
 }
 
 bool ArchiveReader::ReadCurrentItem(Item& item) {
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(archive_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-    // The whole stored name: a cut name could lose the part that keeps it inside the base.
-    std::string stored(info.size_filename + 1, '\0');
-    if (unzGetCurrentFileInfo64(archive_, &info, stored.data(), static_cast<uLong>(stored.size()), nullptr, 0,
-                                nullptr, 0) != UNZ_OK)
-        return false;
-    stored.resize(info.size_filename);
-
-    // Opening raw checks the local header against the central one and gives
-    // the local extra field and the data's position, without a password.
-    std::vector<std::uint8_t> extra;
-    {
-        OpenEntry entry(archive_);
-        if (!entry.Open(nullptr, 1)) return false;
-        const int size = unzGetLocalExtrafield(archive_, nullptr, 0);
-        if (size < 0) return false;
-        extra.resize(static_cast<std::size_t>(size));
-        if (size > 0 && unzGetLocalExtrafield(archive_, extra.data(), static_cast<unsigned>(size)) != size)
-            return false;
-        item.dataOffset = unzGetCurrentFileZStreamPos64(archive_);
-    }
-
-    item.name = CleanEntryName(stored);
-    item.attributes = EntryAttributes(info.version, info.external_fa);
-    const FILETIME dosTime = DosTimeToUtc(info.dosDate);
-    const UnixTimes unix = ReadUnixTimes(extra);
+    ZipEntry entry;
+    if (!ReadCurrentEntry(static_cast<unzFile>(archive_), entry)) return false;
+    item.dataOffset = entry.dataOffset;
+    item.name = CleanEntryName(entry.storedName);
+    item.attributes = EntryAttributes(entry.versionMadeBy, entry.externalAttributes);
+    const FILETIME dosTime = DosTimeToUtc(entry.dosDate);
+    const UnixTimes unix = ReadUnixTimes(entry.localExtra);
     item.modification = unix.modification.value_or(dosTime);
     item.access = unix.access.value_or(dosTime);
     item.creation = unix.creation.value_or(dosTime);
-    item.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
-    item.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
-    item.method = info.compression_method;
-    item.flags = info.flag;
-    item.crc = info.crc;
-    item.dosDate = info.dosDate;
-    return info.compressed_size <= 0x7FFFFFFF && info.uncompressed_size <= 0x7FFFFFFF;
+    item.compressedSize = static_cast<std::uint32_t>(entry.compressedSize);
+    item.uncompressedSize = static_cast<std::uint32_t>(entry.uncompressedSize);
+    item.method = entry.method;
+    item.flags = entry.flags;
+    item.crc = entry.crc;
+    item.dosDate = entry.dosDate;
+    return entry.compressedSize <= 0x7FFFFFFF && entry.uncompressedSize <= 0x7FFFFFFF;
 }
 
 ArchiveResult ArchiveReader::LookUp(int index) {
@@ -548,7 +395,7 @@ ArchiveResult ArchiveReader::ExtractItem(int index, std::string_view target) {
     if (!absolute && !StaysBelowBase(target)) return ArchiveResult::kCannotCreate;
 
     if (item_.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if ((absolute ? 0 : baseDirectory_.size()) + target.size() > kMaxPath) return ArchiveResult::kCannotCreate;
+        if ((absolute ? 0 : baseDirectory_.size()) + target.size() > kMaxPathBytes) return ArchiveResult::kCannotCreate;
         MakeDirectory(target, !absolute);
         return ArchiveResult::kDone;
     }
@@ -557,7 +404,7 @@ ArchiveResult ArchiveReader::ExtractItem(int index, std::string_view target) {
     const std::string_view directoryPart = cut == std::string_view::npos ? std::string_view() : target.substr(0, cut + 1);
     const std::string_view fileName = target.substr(directoryPart.size());
     const std::string path = absolute ? std::string(target) : JoinTexts(baseDirectory_, target);
-    if (path.size() > kMaxPath) return ArchiveResult::kCannotCreate;
+    if (path.size() > kMaxPathBytes) return ArchiveResult::kCannotCreate;
     // The folders come first, also for a name that turns out to have no file.
     MakeDirectory(directoryPart, !absolute);
     if (fileName.empty()) return ArchiveResult::kCannotCreate;
@@ -618,7 +465,7 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     if (encrypted && (password_.empty() || !PasswordMatches())) return ArchiveResult::kPasswordNeeded;
     if (item_.method != 0 && item_.method != Z_DEFLATED) return ArchiveResult::kCorrupt;
 
-    OpenEntry entry(static_cast<unzFile>(archive_));
+    OpenZipEntry entry(static_cast<unzFile>(archive_));
     if (!entry.Open(nullptr, encrypted ? 1 : 0)) return ArchiveResult::kCorrupt;
     std::optional<DecryptingInflater> decrypting;
     if (encrypted) decrypting.emplace(static_cast<unzFile>(archive_), ZipCrypto(password_), item_.method == Z_DEFLATED);

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "install/entry_rules.h"
+#include "install/zip_entry.h"
 #include "install/zip_memory_io.h"
 
 namespace varnel {
@@ -37,30 +39,12 @@ struct ArchiveItemInfo {
     std::int32_t uncompressedSize = 0;
 };
 
-// --- Entry rules, kept apart from the archive so they can be checked alone.
-
-// The stored name with drive prefixes, leading separators and everything up
-// to a "\..\"-style step removed, as far as those rules reach.
-std::string CleanEntryName(std::string_view stored);
-
-// FILE_ATTRIBUTE_* bits from the version-made-by field and the external
-// attributes.
-std::uint32_t EntryAttributes(std::uint32_t versionMadeBy, std::uint32_t externalAttributes);
-
 // Modification, access and creation times (UTC file times) carried by a "UT"
 // block of a local extra field; a time the block does not carry is empty.
 struct UnixTimes {
     std::optional<FILETIME> modification, access, creation;
 };
 UnixTimes ReadUnixTimes(std::span<const std::uint8_t> extraField);
-
-// True when a relative target name stays below the directory it is put
-// under: no ".." step (nor a dots-and-blanks step Windows would read as one),
-// no ":" (drives, alternate streams) and no device name such as CON or LPT1.
-bool StaysBelowBase(std::string_view relativeName);
-
-// True when the name begins with "\" or "/" or has ":" as its second byte.
-bool IsAbsoluteName(std::string_view name);
 
 // --- The reader.
 

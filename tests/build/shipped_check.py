@@ -52,7 +52,9 @@ class Shipped(unittest.TestCase):
             self.assertEqual(symbols, 0, path + ": a symbol table")
             self.assertFalse([n for n in names if n.startswith(".debug")], path)
             self.assertIn(".gnu_debuglink", names, path)
-            debug = os.path.basename(path) + ".debug"
+            # A packed installer names its stub's debug file: the code is the stub's.
+            stem = os.path.basename(path).replace("VarnelSetup.exe", "VarnelSetup-stub.exe")
+            debug = stem + ".debug"
             self.assertIn(debug.encode() + b"\0", data, path)
             self.assertTrue(os.path.isfile(os.path.join(os.path.dirname(path), debug)), debug)
 

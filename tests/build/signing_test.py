@@ -2,8 +2,11 @@
 here by openssl: -DVARNEL_SIGN_PKCS12 signs the demo application as the build
 links it; the installer and the UI library of this build sign the same way;
 a wrong password or an expired certificate fails and leaves no binary.
+A signed stub loses its signature when packed, and the packed installer
+signs and verifies.
 usage: signing_test.py SOURCE_DIR SCRATCH_DIR EPOCH VarnelSetup.exe XCGUI.dll
-environment: VARNEL_TOOLCHAIN, VARNEL_OBJCOPY (the build's; i686 when unset)"""
+environment: VARNEL_TOOLCHAIN, VARNEL_OBJCOPY (the build's; i686 when unset),
+VARNEL_PACK, VARNEL_STUB, VARNEL_PAYLOAD (varnel-pack, the stub and the payload archive)"""
 import os
 import shutil
 import subprocess
@@ -62,6 +65,13 @@ class Signing(unittest.TestCase):
         cls.good = certificate("good", 1)
         cls.expired = certificate("expired", -1)
 
+    def sign(self, path, mode):
+        signed = run("cmake", "-DFILE=" + path, "-DOBJCOPY=" + OBJCOPY, "-DEPOCH=" + EPOCH, mode,
+                     "-DSIGN_PKCS12=" + self.good, "-P", os.path.join(SOURCE, "cmake", "ship.cmake"),
+                     env=dict(os.environ, VARNEL_SIGN_PASSWORD="geheim 密码"))
+        self.assertEqual(signed.returncode, 0, signed.stderr)
+        return signed
+
     def test_signed_builds_verify_and_faults_leave_no_binary(self):
         rc, out = build_app(self.good, "geheim 密码")
         self.assertEqual(rc, 0, out)
@@ -69,16 +79,26 @@ class Signing(unittest.TestCase):
         with open(os.path.join(BUILD, "CMakeCache.txt"), encoding="utf-8") as cache:
             self.assertNotIn("geheim", cache.read())
 
-        # The installer and the UI library as this build made them, through
-        # the same step.
-        for path in (INSTALLER, LIBRARY):
+        # The installer (packed, so only signed) and the UI library as this
+        # build made them, through the same step.
+        for path, mode in ((INSTALLER, "-DSIGN_ONLY=ON"), (LIBRARY, "-DSIGN_ONLY=OFF")):
             copy = os.path.join(SCRATCH, os.path.basename(path))
             shutil.copy(path, copy)
-            signed = run("cmake", "-DFILE=" + copy, "-DOBJCOPY=" + OBJCOPY, "-DEPOCH=" + EPOCH,
-                         "-DSIGN_PKCS12=" + self.good, "-P", os.path.join(SOURCE, "cmake", "ship.cmake"),
-                         env=dict(os.environ, VARNEL_SIGN_PASSWORD="geheim 密码"))
-            self.assertEqual(signed.returncode, 0, signed.stderr)
+            self.assertEqual(self.sign(copy, mode).returncode, 0)
             self.assertEqual(verify(copy).returncode, 0, verify(copy).stdout)
+
+        # A signed stub: packing leaves its signature out and says so; the
+        # packed installer is signed afterwards and verifies.
+        stub = os.path.join(SCRATCH, "stub.exe")
+        shutil.copy(os.environ["VARNEL_STUB"], stub)
+        self.assertEqual(self.sign(stub, "-DSIGN_ONLY=ON").returncode, 0)
+        packed = os.path.join(SCRATCH, "packed.exe")
+        out = run(os.environ["VARNEL_PACK"], "--stub", stub, "--app", os.environ["VARNEL_PAYLOAD"], "--out", packed)
+        self.assertEqual(out.returncode, 0, out.stderr)
+        self.assertIn("signature does not cover the packed installer", out.stderr)
+        self.assertNotEqual(verify(packed).returncode, 0)
+        self.assertEqual(self.sign(packed, "-DSIGN_ONLY=ON").returncode, 0)
+        self.assertEqual(verify(packed).returncode, 0, verify(packed).stdout)
 
         rc, out = build_app(self.good, "wrong")
         self.assertNotEqual(rc, 0)

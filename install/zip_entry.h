@@ -1,0 +1,52 @@
+// One entry of an archive as the installer reads it through minizip: the
+// installer's reader and the packers' check both read entries here, so what
+// a check accepts is what the installer meets.
+#pragma once
+
+#include <unzip.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+struct ZipEntry {
+    std::string storedName;  // the whole stored name, raw bytes
+    std::uint32_t versionMadeBy = 0, externalAttributes = 0;
+    std::uint32_t method = 0, flags = 0, crc = 0, dosDate = 0;
+    std::uint64_t compressedSize = 0, uncompressedSize = 0;
+    std::vector<std::uint8_t> localExtra;
+    std::uint64_t dataOffset = 0;  // of the stored data in the archive
+};
+
+// Reads minizip's current entry: its central header, its local header
+// checked against it (opened raw, so no password is needed), the local
+// extra field and where the data begins. False when any of it fails.
+bool ReadCurrentEntry(unzFile archive, ZipEntry& entry);
+
+// Keeps the current entry open for reading for one scope.
+class OpenZipEntry {
+public:
+    explicit OpenZipEntry(unzFile archive) : archive_(archive) {}
+    OpenZipEntry(const OpenZipEntry&) = delete;
+    OpenZipEntry& operator=(const OpenZipEntry&) = delete;
+    ~OpenZipEntry() {
+        if (open_) unzCloseCurrentFile(archive_);
+    }
+    bool Open(const char* password, int raw) {
+        open_ = unzOpenCurrentFile3(archive_, nullptr, nullptr, raw, password) == UNZ_OK;
+        return open_;
+    }
+    // The entry's data ended: true when its CRC matched.
+    bool CloseChecked() {
+        open_ = false;
+        return unzCloseCurrentFile(archive_) == UNZ_OK;
+    }
+
+private:
+    unzFile archive_;
+    bool open_ = false;
+};
+
+}  // namespace varnel
