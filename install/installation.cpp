@@ -17,6 +17,7 @@
 #include "startup/external.h"
 #include "startup/program.h"
 #include "startup/text.h"
+#include "ui/element_names.h"
 #include "ui/notification.h"
 #include "ui/pages.h"
 #include "ui/window.h"
@@ -24,7 +25,7 @@
 namespace varnel {
 namespace {
 
-constexpr const char* kStatusLabel = "标签_安装状态";
+using element_names::kStatusLabel;
 
 // The window's close button stays reachable during a run. Once the window is
 // gone (or the library asked the loop to quit) the run stops at its next
@@ -68,7 +69,7 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
     // The folders made here are protected as a program folder is: users may
     // run what lies in them, not replace it for the next elevated install.
     CreateDirectoryTree(directory, InstallFolderSecurity().Get());
-    const xc::Handle progressBar = FindElement("进度条_1");
+    const xc::Handle progressBar = FindElement(element_names::kProgressBar);
     SetShapeText(kStatusLabel, JoinTexts("创建文件夹：", directory));
     if (!WaitAndCheck(watch, 1000)) return;
 
@@ -111,7 +112,7 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
         if (!WaitAndCheck(watch, 10)) return;
     }
 
-    if (ext::XBtn_IsCheck(FindElement("按钮_快捷方式"))) CreateDesktopShortcut(directory);
+    if (ext::XBtn_IsCheck(FindElement(element_names::kShortcutBox))) CreateDesktopShortcut(directory);
     WriteInstallPathRecord(directory);
     if (!WaitAndCheck(watch, 1000)) return;
     ShowPage(Page(4));
@@ -119,12 +120,12 @@ void InstallInto(ArchiveReader& reader, ArchiveItemInfo& info) {
 
 // The checks before anything is written; false after telling the user why.
 bool AcceptAgreementAndLocation() {
-    if (!ext::XBtn_IsCheck(FindElement("按钮_用户协议"))) {
+    if (!ext::XBtn_IsCheck(FindElement(element_names::kAgreementBox))) {
         ShowNotification("同意用户协议方可继续安装。", "成功");
         return false;
     }
     std::string& directory = Program().installDirectory;
-    directory = GetEditText("编辑框_安装位置");
+    directory = GetEditText(element_names::kLocationEdit);
     if (HasSpecialCharacters(directory)) {
         MessageBoxA(nullptr,
                     "抱歉，程序安装目录存在特殊字符，会导致功能异常，请将Varnel安装到没有任何特殊字符的文件夹中 (空格 - _ ) ",

@@ -10,6 +10,7 @@
 #include "startup/external.h"
 #include "startup/program.h"
 #include "startup/text.h"
+#include "ui/element_names.h"
 #include "ui/pages.h"
 
 namespace varnel {
@@ -76,7 +77,7 @@ void BrowseForInstallDirectory() {
     const std::string picked = PickFolder("选择安装目录", Program().window.GetHWND());
     if (picked.empty()) return;  // cancelled
     Program().installDirectory = InstallDirectoryFromPick(picked);
-    SetEditText("编辑框_安装位置", Program().installDirectory, false);
+    SetEditText(element_names::kLocationEdit, Program().installDirectory, false);
 }
 
 bool HasSpecialCharacters(std::string_view text) {

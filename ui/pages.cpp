@@ -5,14 +5,13 @@
 #include "install/location.h"
 #include "startup/external.h"
 #include "startup/program.h"
+#include "ui/element_names.h"
 #include "ui/window.h"
 
 namespace varnel {
 namespace {
 
-constexpr const char* kPageNames[4] = {"布局元素_1", "布局元素_2", "布局元素_3", "布局元素_4"};
-constexpr const char* kButtonNames[6] = {"按钮_快速安装", "按钮_自定义安装", "按钮_浏览",
-                                         "按钮_立即安装", "按钮_返回",       "按钮_立即体验"};
+namespace names = element_names;
 
 bool Is(xc::Handle element, const char* name) { return element == FindElement(name); }
 
@@ -20,25 +19,25 @@ bool Is(xc::Handle element, const char* name) { return element == FindElement(na
 
 void LookUpPages() {
     auto& pages = Program().pages;
-    for (int i = 0; i < 4; ++i) pages[i] = FindElement(kPageNames[i]);
+    for (int i = 0; i < 4; ++i) pages[i] = FindElement(names::kPages[i]);
 }
 
 void RegisterButtonHandlers() {
-    for (const char* name : kButtonNames)
+    for (const char* name : names::kClicked)
         ext::XEle_RegEventC1(FindElement(name), xc::kEventButtonClick, reinterpret_cast<void*>(&OnButtonClick));
 }
 
 int WINAPI OnButtonClick(xc::Handle element, BOOL* /*handled*/) {
     // Every test looks its button up again; an action does not end the tests.
-    if (Is(element, "按钮_返回")) {
-        SetShapeText("标签_安装路径", GetEditText("编辑框_安装位置"));
+    if (Is(element, names::kBack)) {
+        SetShapeText(names::kPathLabel, GetEditText(names::kLocationEdit));
         ShowPage(Page(1));
     }
-    if (Is(element, "按钮_自定义安装")) ShowPage(Page(2));
-    if (Is(element, "按钮_立即安装")) RunInstallation();
-    if (Is(element, "按钮_快速安装")) RunInstallation();
-    if (Is(element, "按钮_浏览")) BrowseForInstallDirectory();
-    if (Is(element, "按钮_立即体验")) LaunchApplication();
+    if (Is(element, names::kCustomInstall)) ShowPage(Page(2));
+    if (Is(element, names::kInstallNow)) RunInstallation();
+    if (Is(element, names::kQuickInstall)) RunInstallation();
+    if (Is(element, names::kBrowse)) BrowseForInstallDirectory();
+    if (Is(element, names::kStartApplication)) LaunchApplication();
     return 0;
 }
 

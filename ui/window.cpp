@@ -3,6 +3,7 @@
 #include "install/location.h"
 #include "startup/external.h"
 #include "startup/program.h"
+#include "ui/element_names.h"
 #include "ui/pages.h"
 
 namespace varnel {
@@ -34,10 +35,10 @@ void RunInstallerUi() {
     LookUpPages();
     RegisterButtonHandlers();
     program.installDirectory = LoadDefaultInstallDirectory();
-    SetEditText("编辑框_安装位置", program.installDirectory, false);
-    SetShapeText("标签_3", "2024(4.1.0.0)");
-    SetShapeText("标签_标题", "Varnel - 安装程序(20241118)");
-    SetShapeText("标签_安装路径", program.installDirectory);
+    SetEditText(element_names::kLocationEdit, program.installDirectory, false);
+    SetShapeText(element_names::kVersionLabel, "2024(4.1.0.0)");
+    SetShapeText(element_names::kTitleLabel, "Varnel - 安装程序(20241118)");
+    SetShapeText(element_names::kPathLabel, program.installDirectory);
     program.window.Show(1);
 
     SetUiLoopRunning(true);

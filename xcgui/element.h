@@ -3,7 +3,11 @@
 // measure, paint and input behaviour.
 #pragma once
 
+#ifdef _WIN32
 #include <windows.h>
+
+#include "ui_library.h"
+#endif
 
 #include <memory>
 #include <optional>
@@ -12,9 +16,20 @@
 
 #include "geometry.h"
 #include "resources.h"
-#include "ui_library.h"
 
 namespace xcgui {
+
+#ifdef _WIN32
+using ElementHandle = xc::Handle;
+using ClickHandler = xc::ClickCallback;
+using NativeWindow = HWND;
+#else
+// Off Windows the tree is only parsed (the packer's skin check): it never
+// gets handles, click handlers or native windows.
+using ElementHandle = int;
+using ClickHandler = void*;
+using NativeWindow = void*;
+#endif
 
 enum class Kind { Window, Layout, Button, ShapeText, TextLink, Edit, ProgressBar };
 
@@ -31,7 +46,7 @@ struct SizeSpec {
 
 struct Element {
     Kind kind = Kind::Layout;
-    xc::Handle handle = 0;
+    ElementHandle handle = 0;
     std::wstring name;
     int id = 0;
     Element* parent = nullptr;
@@ -61,14 +76,14 @@ struct Element {
     bool checkStyle = false, closeStyle = false;
     bool checked = false;
     int bindId = 0;
-    std::vector<xc::ClickCallback> clickHandlers;
+    std::vector<ClickHandler> clickHandlers;
 
     // Progress bar.
     int position = 0;
     Argb loadColour = 0xFF00CC65;
 
     // Edit: the native text field, when the window exists.
-    HWND native = nullptr;
+    NativeWindow native = nullptr;
 
     // Result of the layout, in window content coordinates (design units).
     Rect rect;

@@ -1,31 +1,16 @@
 #include "resources.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
 #include <pugixml.hpp>
 
+#include "utf8.h"
+
 namespace xcgui {
 
-std::wstring Utf8ToWide(std::string_view text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
+std::wstring Utf8ToWide(std::string_view text) { return DecodeUtf8<wchar_t>(text); }
 
-std::string WideToUtf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                            nullptr);
-    return out;
-}
+std::string WideToUtf8(std::wstring_view text) { return EncodeUtf8(text); }
 
 int ParseInt(std::wstring_view text, int fallback) {
     size_t i = 0;

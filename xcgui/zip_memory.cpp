@@ -1,6 +1,8 @@
 #include "zip_memory.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -27,11 +29,19 @@ std::wstring Normalised(std::wstring s) {
 
 std::wstring EntryName(const char* raw, bool utf8) {
     if (utf8) return Utf8ToWide(raw);
+#ifdef _WIN32
     const int n = MultiByteToWideChar(CP_ACP, 0, raw, -1, nullptr, 0);
     std::wstring out(n > 0 ? n : 1, L'\0');
     MultiByteToWideChar(CP_ACP, 0, raw, -1, out.data(), n);
     out.resize(std::wcslen(out.c_str()));
     return out;
+#else
+    // No ANSI code page here (the packer's check on the build machine):
+    // each byte stands for itself, so ASCII names read as on Windows.
+    std::wstring out;
+    for (const char* p = raw; *p; ++p) out.push_back(static_cast<unsigned char>(*p));
+    return out;
+#endif
 }
 
 }  // namespace
@@ -67,6 +77,8 @@ ZipPackage::ZipPackage(const void* data, std::size_t length, const std::wstring&
 ZipPackage::~ZipPackage() {
     if (zip_) unzClose(zip_);
 }
+
+bool ZipPackage::Has(const std::wstring& name) const { return zip_ && index_.contains(Normalised(name)); }
 
 std::optional<std::vector<std::uint8_t>> ZipPackage::Read(const std::wstring& name) {
     if (!zip_ || name.empty()) return std::nullopt;

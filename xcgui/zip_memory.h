@@ -23,6 +23,8 @@ public:
 
     // False for a damaged archive (no readable central directory).
     bool Valid() const { return zip_ != nullptr; }
+    // Whether the archive lists an entry of that name, readable or not.
+    bool Has(const std::wstring& name) const;
     // nullopt for a missing entry or damaged data (bad header, data or CRC).
     std::optional<std::vector<std::uint8_t>> Read(const std::wstring& name);
 
