@@ -9,6 +9,8 @@ from common import InstallerTest, main
 from harness import count_near, near, pixel
 from installer import BLUE, BUILD, CLOSE, TEAL, page
 
+GREEN = (0x30, 0xA0, 0x40)
+
 
 class StartupWindow(InstallerTest):
     def test_first_page_shows_and_close_ends_with_zero(self):
@@ -20,6 +22,44 @@ class StartupWindow(InstallerTest):
         # White header texts: title row, VARNEL, slogan, version.
         for box in ((10, 12, 200, 28), (100, 55, 380, 45), (100, 105, 380, 45), (100, 155, 380, 45)):
             self.assertGreater(count_near(img, box, (255, 255, 255), 20), 150, box)
+        win.click(*CLOSE)
+        self.assertEqual(app.wait_exit(), 0)
+
+    def test_a_vendor_skin_packed_by_varnel_pack_is_what_the_window_shows(self):
+        # The shipped skin with another header picture and a red 快速安装 button.
+        import subprocess
+        import zipfile
+        from PIL import Image
+        from installer import fresh_installer
+        skin = os.path.join(BUILD, "wt", "skin")
+        shutil.rmtree(skin, ignore_errors=True)
+        shutil.rmtree(skin + "-setup", ignore_errors=True)
+        with zipfile.ZipFile(os.path.join(BUILD, "ui_package.zip")) as z:
+            for info in z.infolist():
+                target = os.path.join(skin, *info.filename.split("\\"))
+                os.makedirs(os.path.dirname(target), exist_ok=True)
+                with open(target, "wb") as f:
+                    f.write(z.read(info))
+        Image.new("RGB", (582, 280), GREEN).save(os.path.join(skin, "img", "背景图（大）.png"))
+        res = os.path.join(skin, "resource.res")
+        with open(res, encoding="utf-8") as f:
+            text = f.read()
+        with open(res, "w", encoding="utf-8") as f:
+            f.write(text.replace("22(-4664032)", "22(-13618976)"))  # ABGR FF3030E0
+        packed = os.path.join(skin + "-setup", "VarnelSetup.exe")
+        os.makedirs(os.path.dirname(packed), exist_ok=True)
+        run = subprocess.run([os.path.join(BUILD, "host", "varnel-pack"), "--stub",
+                              os.path.join(BUILD, "bin", "VarnelSetup-stub.exe"), "--app",
+                              os.path.join(BUILD, "payload.zip"), "--skin", skin, "--out", packed],
+                             capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        app = fresh_installer("skinned", packed)
+        self.apps.append(app)
+        app.start()
+        win = app.wait_window("Varnel安装", timeout=40)
+        img = win.screenshot("startup-vendor-skin")
+        self.assertTrue(near(pixel(img, 60, 120), GREEN, 30), "the vendor's header picture")
+        self.assertTrue(near(pixel(img, 240, 318), (0xE0, 0x30, 0x30), 30), "the vendor's button colour")
         win.click(*CLOSE)
         self.assertEqual(app.wait_exit(), 0)
 
