@@ -291,6 +291,7 @@ void ArchiveReader::Close() {
     item_ = Item{};
     password_.clear();
     std::vector<std::uint8_t>().swap(transfer_);
+    zstd_.reset();
 }
 
 bool ArchiveReader::MoveTo(int index) {
@@ -440,6 +441,16 @@ bool ArchiveReader::TargetHoldsItem(const std::wstring& target) {
     return static_cast<std::uint32_t>(crc) == item_.crc;
 }
 
+ZipEntry ArchiveReader::EntryFacts() const {
+    ZipEntry entry;
+    entry.method = item_.method;
+    entry.flags = item_.flags;
+    entry.crc = item_.crc;
+    entry.compressedSize = item_.compressedSize;
+    entry.uncompressedSize = item_.uncompressedSize;
+    return entry;
+}
+
 ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     const std::wstring target = FilePathForCalls(path, true);
 
@@ -463,14 +474,17 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
 
     const bool encrypted = item_.flags & 1;
     if (encrypted && (password_.empty() || !PasswordMatches())) return ArchiveResult::kPasswordNeeded;
-    if (item_.method != 0 && item_.method != Z_DEFLATED) return ArchiveResult::kCorrupt;
+    if (!IsReadableMethod(item_.method) || (encrypted && item_.method == kMethodZstd)) return ArchiveResult::kCorrupt;
 
+    // Encrypted entries are read raw and decrypted here; the others are
+    // decoded by the method they name.
     OpenZipEntry entry(static_cast<unzFile>(archive_));
-    if (!entry.Open(nullptr, encrypted ? 1 : 0)) return ArchiveResult::kCorrupt;
+    EntryData data(static_cast<unzFile>(archive_), zstd_);
+    if (encrypted ? !entry.Open(nullptr, 1) : !data.Open(EntryFacts())) return ArchiveResult::kCorrupt;
     std::optional<DecryptingInflater> decrypting;
     if (encrypted) decrypting.emplace(static_cast<unzFile>(archive_), ZipCrypto(password_), item_.method == Z_DEFLATED);
     const auto read = [&](std::uint8_t* out, unsigned size) {
-        return decrypting ? decrypting->Read(out, size) : unzReadCurrentFile(archive_, out, size);
+        return decrypting ? decrypting->Read(out, size) : data.Read(out, size);
     };
 
     // Before the file exists: running out of memory ends the process at
@@ -516,7 +530,8 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     }
     // An empty chunk before the end means the data was cut short.
     const bool crcMatched = !decrypting || decrypting->Crc() == item_.crc;
-    if (total != item_.uncompressedSize || !entry.CloseChecked() || !crcMatched) return damaged;
+    const bool whole = encrypted ? entry.CloseChecked() : data.Finish();
+    if (total != item_.uncompressedSize || !whole || !crcMatched) return damaged;
 
     SetFileTime(temporary.Handle(), &item_.creation, &item_.access, &item_.modification);
     if (!temporary.MoveOver(target)) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "install/entry_data.h"
 #include "install/entry_rules.h"
 #include "install/zip_entry.h"
 #include "install/zip_memory_io.h"
@@ -94,6 +96,7 @@ private:
     bool ReadCurrentItem(Item& item);
     bool PasswordMatches() const;
     ArchiveResult ExtractFile(const std::string& path);
+    ZipEntry EntryFacts() const;
     ArchiveResult Refused(ArchiveResult result, const std::wstring& target);
     bool TargetHoldsItem(const std::wstring& target);
     void MakeDirectory(std::string_view directoryPart, bool useBase) const;
@@ -105,6 +108,7 @@ private:
     int position_ = -1;        // minizip's current entry; -1 when unknown
     Item item_;                // the item last looked up
     std::vector<std::uint8_t> transfer_;
+    std::unique_ptr<ZstdDecoder> zstd_;  // made at the first Zstandard entry
     DWORD lastError_ = 0;
     const std::atomic<bool>* stop_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <set>
 
+#include "install/entry_data.h"
 #include "install/entry_rules.h"
 #include "install/zip_entry.h"
 #include "install/zip_memory_io.h"
@@ -38,6 +39,7 @@ std::vector<std::string> ArchiveProblems(std::span<const std::uint8_t> archive, 
     }
     std::vector<std::uint8_t> buffer(1 << 16);
     std::set<std::string> seen;
+    std::unique_ptr<ZstdDecoder> zstd;
     bool hasMain = false;
     int status = unzGoToFirstFile(zip);
     for (std::uint64_t i = 0; i < global.number_entry && problems.size() < kMostProblems;
@@ -53,8 +55,9 @@ std::vector<std::string> ArchiveProblems(std::span<const std::uint8_t> archive, 
         const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         std::string problem;
         if (entry.flags & 1) problem = "encrypted; the installer carries no password";
-        else if (entry.method != 0 && entry.method != 8)
-            problem = "compression method " + std::to_string(entry.method) + "; only stored (0) and deflate (8) can be read";
+        else if (!IsReadableMethod(entry.method))
+            problem = "compression method " + std::to_string(entry.method) +
+                      "; only stored (0), deflate (8) and Zstandard (93) can be read";
         else if (entry.uncompressedSize > kMaxEntrySize || entry.compressedSize > kMaxEntrySize)
             problem = std::string("larger than ") + kEntryLimit;
         else if (!payload) problem.clear();
@@ -69,17 +72,17 @@ std::vector<std::string> ArchiveProblems(std::span<const std::uint8_t> archive, 
             continue;
         }
         if (Folded(name) == "varnel.exe") hasMain = true;
-        // Inflating every entry checks its data and CRC as the installer will.
-        OpenZipEntry open(zip);
-        if (!open.Open(nullptr, 0)) {
+        // Decoding every entry checks its data and CRC as the installer will.
+        EntryData data(zip, zstd);
+        if (!data.Open(entry)) {
             problems.push_back(label + "its data cannot be opened");
             continue;
         }
         int read;
-        std::uint64_t total = 0;
-        while ((read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) total += read;
-        if (read < 0 || total != entry.uncompressedSize || !open.CloseChecked())
-            problems.push_back(label + "its data is corrupt or cut short (inflate, size or CRC failed)");
+        while ((read = data.Read(buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+        }
+        if (read < 0 || !data.Finish())
+            problems.push_back(label + "its data is corrupt or cut short (decoding, size or CRC failed)");
     }
     unzClose(zip);
     if (payload && problems.empty() && !hasMain)

@@ -1,5 +1,6 @@
 # The packers' shared code, built for the build machine (tools/CMakeLists.txt)
-# and for Windows (tools/windows.cmake) from the same sources:
+# and for Windows (tools/windows.cmake) from the same sources (the compression
+# libraries of cmake/compression.cmake must be defined first):
 #   packing     the ZIP writer, the folder reader, the check of an application
 #               archive (the installer's own entry reading and name rules),
 #               the installer image rewrite;
@@ -13,10 +14,11 @@ function(varnel_packing_libraries minizip pugixml)
     ${src}/tools/archive_check.cpp
     ${src}/tools/installer_image.cpp
     ${src}/install/entry_rules.cpp
-    ${src}/install/zip_entry.cpp)
+    ${src}/install/zip_entry.cpp
+    ${src}/install/entry_data.cpp)
   target_include_directories(packing PUBLIC ${src})
   target_compile_options(packing PRIVATE -Wall -Wextra)
-  target_link_libraries(packing PUBLIC ${minizip})
+  target_link_libraries(packing PUBLIC ${minizip} zstd_codec deflate_compressor)
 
   add_library(skin_check STATIC ${src}/tools/skin_check.cpp
     ${src}/xcgui/zip_memory.cpp ${src}/xcgui/resources.cpp ${src}/xcgui/layout_parser.cpp)

@@ -2,10 +2,11 @@
 // installer stub and writes the finished installer, on Linux or Windows.
 //
 //   varnel-pack --stub VarnelSetup-stub.exe --app FOLDER|APP.zip
-//               [--skin FOLDER|SKIN.zip] --out VarnelSetup.exe [--threads N]
+//               [--skin FOLDER|SKIN.zip] --out VarnelSetup.exe
+//               [--method deflate|zstd] [--threads N]
 //
-// A folder is packed as the build packs it (GBK names, deflate on all
-// cores, one fixed time), so the same inputs give the same installer on
+// A folder is packed as the build packs it (GBK names, deflate or with
+// --method zstd Zstandard, on all cores, one fixed time), so the same inputs give the same installer on
 // either system; an archive is carried as it is. Either way the application
 // is checked as the installer will read it, and the skin as the UI library
 // will load it, before anything is written. An installer packed before can
@@ -32,7 +33,8 @@ using namespace varnel::pack;
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "usage: varnel-pack --stub STUB.exe --app FOLDER|APP.zip [--skin FOLDER|SKIN.zip] --out SETUP.exe [--threads N]";
+    "usage: varnel-pack --stub STUB.exe --app FOLDER|APP.zip [--skin FOLDER|SKIN.zip] --out SETUP.exe\n"
+    "                   [--method deflate|zstd] [--threads N]";
 // The UI package's entries carry what the build's carry: UTF-8 names with
 // "\" folders, sizes after the data, deflate, its fixed time.
 constexpr std::uint32_t kSkinFlags = 0x80C;
@@ -41,6 +43,7 @@ constexpr const char* kSkinDosTime = "2024-11-18 12:00:00";
 struct Options {
     fs::path stub, app, skin, out;
     unsigned threads = 0;
+    EntryMethod method = EntryMethod::Deflate;
 };
 
 Options ParseCommandLine(const std::vector<fs::path>& args) {
@@ -53,6 +56,7 @@ Options ParseCommandLine(const std::vector<fs::path>& args) {
         else if (arg == "--app") options.app = value;
         else if (arg == "--skin") options.skin = value;
         else if (arg == "--out") options.out = value;
+        else if (arg == "--method") options.method = ParseMethod(Shown(value));
         else if (arg == "--threads") {
             const std::string text = Shown(value);
             if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -79,6 +83,7 @@ Bytes ApplicationArchive(const Options& options) {
     ZipSettings settings;
     settings.dosStamp = ParseDosTime(kDefaultDosTime);
     settings.threads = options.threads;
+    settings.method = options.method;
     return WriteZip(entries, settings);
 }
 

@@ -34,8 +34,17 @@ struct ZipSource {
     bool folder = false;
 };
 
+enum class EntryMethod {
+    Deflate,  // standard deflate (libdeflate; zlib's inflate reads it)
+    Zstd,     // Zstandard, ZIP method 93: smaller, decodes faster
+};
+
+// "deflate" or "zstd"; throws PackError on another name.
+EntryMethod ParseMethod(const std::string& name);
+
 struct ZipSettings {
-    std::uint32_t flags = 0;          // general purpose bits 1-2 (level), 3 (descriptor), 11 (UTF-8)
+    EntryMethod method = EntryMethod::Deflate;
+    std::uint32_t flags = 0;          // general purpose bits 1-2 (deflate level), 3 (descriptor), 11 (UTF-8)
     std::uint32_t attributes = 0x20;  // external attributes of files; folders get 0x10
     std::uint32_t dosStamp = 0;       // (DOS date << 16) | DOS time
     unsigned threads = 0;             // 0: one per core

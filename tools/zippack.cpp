@@ -1,11 +1,12 @@
 // zippack: the build's archive packer.
 //
 //   zippack OUT.zip [--flags HEX] [--attr HEX] [--dos-time "YYYY-MM-DD HH:MM:SS"]
-//           NAME=SOURCE ...
+//           [--method deflate|zstd] NAME=SOURCE ...
 //   zippack OUT.zip [options] --dir FOLDER [--depfile FILE]
 //   zippack OUT.zip --carry ARCHIVE.zip
 //
-// Every file entry is deflated, made by host 0 (DOS/Windows), has the given
+// Every file entry is deflated (or Zstandard, method 93, with --method zstd),
+// made by host 0 (DOS/Windows), has the given
 // general purpose flags and external attributes, one fixed DOS time and no
 // extra field; entries keep command-line order. Flag bit 3 really puts the
 // CRC and sizes in a data descriptor after the data; bits 1-2 pick the
@@ -63,6 +64,7 @@ Options ParseCommandLine(int argc, char** argv) {
         if (arg == "--flags") options.settings.flags = ParseHex(value(), "flags");
         else if (arg == "--attr") options.settings.attributes = ParseHex(value(), "attributes");
         else if (arg == "--dos-time") options.dosTime = value();
+        else if (arg == "--method") options.settings.method = ParseMethod(value());
         else if (arg == "--dir") options.folder = value();
         else if (arg == "--depfile") options.depfile = value();
         else if (arg == "--carry") options.carry = value();

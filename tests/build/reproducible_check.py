@@ -12,7 +12,7 @@ import unittest
 SOURCE, BUILD, SCRATCH, TOOLCHAIN = sys.argv[1:5]
 OPTIONS = sys.argv[5:]
 del sys.argv[1:]
-FILES = ["bin/VarnelSetup.exe", "bin/XCGUI.dll", "payload/varnel.exe", "payload.zip", "ui_package.zip"]
+FILES = ["bin/VarnelSetup.exe", "bin/VarnelSetup-stub.exe", "bin/varnel-pack.exe", "bin/XCGUI.dll", "payload/varnel.exe", "payload.zip", "ui_package.zip"]
 
 
 def digest(path):
@@ -28,7 +28,7 @@ class Reproducible(unittest.TestCase):
         run = subprocess.run(["cmake", "-S", SOURCE, "-B", other, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                               "-DCMAKE_TOOLCHAIN_FILE=" + TOOLCHAIN, *OPTIONS], capture_output=True, text=True)
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
-        run = subprocess.run(["cmake", "--build", other, "--target", "VarnelSetup", "--", "-j2"],
+        run = subprocess.run(["cmake", "--build", other, "--target", "VarnelSetup", "varnel-pack", "--", "-j2"],
                              capture_output=True, text=True)
         self.assertEqual(run.returncode, 0, run.stdout[-3000:] + run.stderr[-3000:])
         differ = [f for f in FILES if digest(os.path.join(BUILD, f)) != digest(os.path.join(other, f))]

@@ -1,0 +1,64 @@
+// The data of an archive entry, decoded as the installer reads it: stored
+// and deflate through minizip, Zstandard (ZIP method 93) read raw and decoded
+// with libzstd. Shared by the installer's reader and the packers' check.
+#pragma once
+
+#include <unzip.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "install/zip_entry.h"
+
+namespace varnel {
+
+inline constexpr std::uint32_t kMethodStored = 0, kMethodDeflate = 8, kMethodZstd = 93;
+
+// True for the methods the installer decodes.
+inline bool IsReadableMethod(std::uint32_t method) {
+    return method == kMethodStored || method == kMethodDeflate || method == kMethodZstd;
+}
+
+// The Zstandard decoder and its input buffer, kept by a reader for all the
+// entries of an archive rather than made again for each.
+class ZstdDecoder {
+public:
+    ZstdDecoder();
+    ~ZstdDecoder();
+    ZstdDecoder(const ZstdDecoder&) = delete;
+    ZstdDecoder& operator=(const ZstdDecoder&) = delete;
+
+private:
+    friend class EntryData;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// One entry's data, opened on minizip's current entry for one scope.
+class EntryData {
+public:
+    // `zstd` is made when first needed and kept by the caller.
+    EntryData(unzFile archive, std::unique_ptr<ZstdDecoder>& zstd) : archive_(archive), zstd_(zstd) {}
+    ~EntryData();
+    EntryData(const EntryData&) = delete;
+    EntryData& operator=(const EntryData&) = delete;
+
+    // False when the entry's data cannot be opened (or its method is not one
+    // the installer decodes).
+    bool Open(const ZipEntry& entry);
+    // Bytes decoded into out: > 0, 0 at the end, < 0 when the data is damaged.
+    int Read(std::uint8_t* out, unsigned size);
+    // After the end: true when the whole size came out and the CRC matched.
+    // Closes the entry.
+    bool Finish();
+
+private:
+    unzFile archive_;
+    std::unique_ptr<ZstdDecoder>& zstd_;
+    bool open_ = false, zstdEntry_ = false, ended_ = false;
+    std::uint32_t expectedCrc_ = 0, crc_ = 0;
+    std::uint64_t expectedSize_ = 0, total_ = 0, rawLeft_ = 0;
+};
+
+}  // namespace varnel
