@@ -312,7 +312,7 @@ bool ArchiveReader::MoveTo(int index) {
 
 bool ArchiveReader::ReadCurrentItem(Item& item) {
     ZipEntry entry;
-    if (!ReadCurrentEntry(static_cast<unzFile>(archive_), entry)) return false;
+    if (!ReadCurrentEntry(static_cast<unzFile>(archive_), stream_.bytes, entry)) return false;
     item.dataOffset = entry.dataOffset;
     item.name = CleanEntryName(entry.storedName);
     item.attributes = EntryAttributes(entry.versionMadeBy, entry.externalAttributes);
@@ -448,6 +448,7 @@ ZipEntry ArchiveReader::EntryFacts() const {
     entry.crc = item_.crc;
     entry.compressedSize = item_.compressedSize;
     entry.uncompressedSize = item_.uncompressedSize;
+    entry.dataOffset = item_.dataOffset;
     return entry;
 }
 
@@ -479,7 +480,7 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
     // Encrypted entries are read raw and decrypted here; the others are
     // decoded by the method they name.
     OpenZipEntry entry(static_cast<unzFile>(archive_));
-    EntryData data(static_cast<unzFile>(archive_), zstd_);
+    EntryData data(static_cast<unzFile>(archive_), stream_.bytes, zstd_);
     if (encrypted ? !entry.Open(nullptr, 1) : !data.Open(EntryFacts())) return ArchiveResult::kCorrupt;
     std::optional<DecryptingInflater> decrypting;
     if (encrypted) decrypting.emplace(static_cast<unzFile>(archive_), ZipCrypto(password_), item_.method == Z_DEFLATED);

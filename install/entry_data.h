@@ -1,13 +1,14 @@
 // The data of an archive entry, decoded as the installer reads it: stored
-// and deflate through minizip, Zstandard (ZIP method 93) read raw and decoded
-// with libzstd. Shared by the installer's reader and the packers' check.
+// and deflate through minizip, Zstandard (ZIP method 93, which minizip does
+// not open) decoded by libzstd where it lies in the archive's memory. Shared
+// by the installer's reader and the packers' check.
 #pragma once
 
 #include <unzip.h>
 
 #include <cstdint>
 #include <memory>
-#include <vector>
+#include <span>
 
 #include "install/zip_entry.h"
 
@@ -20,8 +21,8 @@ inline bool IsReadableMethod(std::uint32_t method) {
     return method == kMethodStored || method == kMethodDeflate || method == kMethodZstd;
 }
 
-// The Zstandard decoder and its input buffer, kept by a reader for all the
-// entries of an archive rather than made again for each.
+// The Zstandard decoder, kept by a reader for all the entries of an archive
+// rather than made again for each.
 class ZstdDecoder {
 public:
     ZstdDecoder();
@@ -38,8 +39,10 @@ private:
 // One entry's data, opened on minizip's current entry for one scope.
 class EntryData {
 public:
-    // `zstd` is made when first needed and kept by the caller.
-    EntryData(unzFile archive, std::unique_ptr<ZstdDecoder>& zstd) : archive_(archive), zstd_(zstd) {}
+    // `bytes` is the whole archive minizip reads; `zstd` is made when first
+    // needed and kept by the caller.
+    EntryData(unzFile archive, std::span<const std::uint8_t> bytes, std::unique_ptr<ZstdDecoder>& zstd)
+        : archive_(archive), bytes_(bytes), zstd_(zstd) {}
     ~EntryData();
     EntryData(const EntryData&) = delete;
     EntryData& operator=(const EntryData&) = delete;
@@ -55,10 +58,11 @@ public:
 
 private:
     unzFile archive_;
+    std::span<const std::uint8_t> bytes_;
     std::unique_ptr<ZstdDecoder>& zstd_;
-    bool open_ = false, zstdEntry_ = false, ended_ = false;
+    bool open_ = false, zstdEntry_ = false, ended_ = false, frameEnded_ = false;
     std::uint32_t expectedCrc_ = 0, crc_ = 0;
-    std::uint64_t expectedSize_ = 0, total_ = 0, rawLeft_ = 0;
+    std::uint64_t expectedSize_ = 0, total_ = 0;
 };
 
 }  // namespace varnel

@@ -1,8 +1,43 @@
 #include "install/zip_entry.h"
 
-namespace varnel {
+#include <algorithm>
 
-bool ReadCurrentEntry(unzFile archive, ZipEntry& entry) {
+namespace varnel {
+namespace {
+
+constexpr std::uint32_t kMethodZstd = 93;
+
+std::uint32_t Le16(std::span<const std::uint8_t> b, std::uint64_t at) { return b[at] | (b[at + 1] << 8); }
+std::uint32_t Le32(std::span<const std::uint8_t> b, std::uint64_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
+
+// minizip opens only stored and deflate entries, even raw; a Zstandard
+// entry's local header is found through its central header and checked here
+// as minizip checks the others.
+bool ReadLocalHeader(unzFile archive, std::span<const std::uint8_t> bytes, const unz_file_info64& info,
+                     const std::string& name, ZipEntry& entry) {
+    unz64_file_pos position{};
+    if (unzGetFilePos64(archive, &position) != UNZ_OK) return false;
+    const std::uint64_t central = position.pos_in_zip_directory;
+    if (central > bytes.size() || bytes.size() - central < 46 || Le32(bytes, central) != 0x02014b50) return false;
+    const std::uint64_t local = Le32(bytes, central + 42);
+    if (local > bytes.size() || bytes.size() - local < 30 || Le32(bytes, local) != 0x04034b50 ||
+        Le16(bytes, local + 8) != info.compression_method)
+        return false;
+    const std::uint64_t nameLength = Le16(bytes, local + 26), extraLength = Le16(bytes, local + 28);
+    const std::uint64_t data = local + 30 + nameLength + extraLength;
+    if (data > bytes.size() || bytes.size() - data < info.compressed_size || nameLength != name.size() ||
+        !std::equal(name.begin(), name.end(), bytes.begin() + static_cast<std::ptrdiff_t>(local + 30),
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
+        return false;
+    const auto extra = bytes.subspan(local + 30 + nameLength, extraLength);
+    entry.localExtra.assign(extra.begin(), extra.end());
+    entry.dataOffset = data;
+    return true;
+}
+
+}  // namespace
+
+bool ReadCurrentEntry(unzFile archive, std::span<const std::uint8_t> bytes, ZipEntry& entry) {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
     // The whole stored name: a cut name could lose the part that keeps it inside the base.
@@ -12,14 +47,18 @@ bool ReadCurrentEntry(unzFile archive, ZipEntry& entry) {
         return false;
     stored.resize(info.size_filename);
 
-    OpenZipEntry open(archive);
-    if (!open.Open(nullptr, 1)) return false;
-    const int size = unzGetLocalExtrafield(archive, nullptr, 0);
-    if (size < 0) return false;
-    entry.localExtra.assign(static_cast<std::size_t>(size), 0);
-    if (size > 0 && unzGetLocalExtrafield(archive, entry.localExtra.data(), static_cast<unsigned>(size)) != size)
-        return false;
-    entry.dataOffset = unzGetCurrentFileZStreamPos64(archive);
+    if (info.compression_method == kMethodZstd) {
+        if (!ReadLocalHeader(archive, bytes, info, stored, entry)) return false;
+    } else {
+        OpenZipEntry open(archive);
+        if (!open.Open(nullptr, 1)) return false;
+        const int size = unzGetLocalExtrafield(archive, nullptr, 0);
+        if (size < 0) return false;
+        entry.localExtra.assign(static_cast<std::size_t>(size), 0);
+        if (size > 0 && unzGetLocalExtrafield(archive, entry.localExtra.data(), static_cast<unsigned>(size)) != size)
+            return false;
+        entry.dataOffset = unzGetCurrentFileZStreamPos64(archive);
+    }
     entry.storedName = std::move(stored);
     entry.versionMadeBy = static_cast<std::uint32_t>(info.version);
     entry.externalAttributes = static_cast<std::uint32_t>(info.external_fa);

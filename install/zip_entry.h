@@ -6,6 +6,7 @@
 #include <unzip.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,11 @@ struct ZipEntry {
     std::uint64_t dataOffset = 0;  // of the stored data in the archive
 };
 
-// Reads minizip's current entry: its central header, its local header
-// checked against it (opened raw, so no password is needed), the local
-// extra field and where the data begins. False when any of it fails.
-bool ReadCurrentEntry(unzFile archive, ZipEntry& entry);
+// Reads minizip's current entry of the archive held in `bytes`: its central
+// header, its local header checked against it (opened raw, so no password is
+// needed), the local extra field and where the data begins. False when any
+// of it fails.
+bool ReadCurrentEntry(unzFile archive, std::span<const std::uint8_t> bytes, ZipEntry& entry);
 
 // Keeps the current entry open for reading for one scope.
 class OpenZipEntry {

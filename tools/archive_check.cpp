@@ -45,7 +45,7 @@ std::vector<std::string> ArchiveProblems(std::span<const std::uint8_t> archive, 
     for (std::uint64_t i = 0; i < global.number_entry && problems.size() < kMostProblems;
          ++i, status = unzGoToNextFile(zip)) {
         ZipEntry entry;
-        if (status != UNZ_OK || !ReadCurrentEntry(zip, entry)) {
+        if (status != UNZ_OK || !ReadCurrentEntry(zip, archive, entry)) {
             problems.push_back("entry " + std::to_string(i + 1) +
                                " cannot be read (its headers are damaged or do not agree)");
             break;
@@ -73,7 +73,7 @@ std::vector<std::string> ArchiveProblems(std::span<const std::uint8_t> archive, 
         }
         if (Folded(name) == "varnel.exe") hasMain = true;
         // Decoding every entry checks its data and CRC as the installer will.
-        EntryData data(zip, zstd);
+        EntryData data(zip, archive, zstd);
         if (!data.Open(entry)) {
             problems.push_back(label + "its data cannot be opened");
             continue;

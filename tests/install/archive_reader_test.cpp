@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <zstd.h>
+
 #include "install/archive_reader.h"
 #include "install/background_extraction.h"
 
@@ -69,7 +71,12 @@ std::string ReadText(const fs::path& path) {
 
 void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
+std::uint32_t Le16(const Bytes& b, std::size_t at) { return b[at] | b[at + 1] << 8; }
 std::uint32_t Le32(const Bytes& b, std::size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24; }
+void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
 void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -115,17 +122,36 @@ protected:
             info.dosDate = kDosTime;
             info.external_fa = e.external;
             const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size()));
+            // Zstandard entries are compressed here and written raw as stored
+            // ones (minizip's writer knows no method 93); their method is set below.
+            const bool zstd = e.method == kMethodZstd;
             EXPECT_EQ(zipOpenNewFileInZip4_64(zip, e.name.c_str(), &info, e.localExtra.data(),
-                                              static_cast<uInt>(e.localExtra.size()), nullptr, 0, nullptr, e.method,
-                                              e.method ? 6 : 0, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                              e.password, crc, e.madeBy, 0, 0),
+                                              static_cast<uInt>(e.localExtra.size()), nullptr, 0, nullptr,
+                                              zstd ? 0 : e.method, e.method ? 6 : 0, zstd, -MAX_WBITS, DEF_MEM_LEVEL,
+                                              Z_DEFAULT_STRATEGY, e.password, crc, e.madeBy, 0, 0),
                       ZIP_OK);
-            zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size()));
-            zipCloseFileInZip(zip);
+            if (zstd) {
+                Bytes packed(ZSTD_compressBound(e.data.size()));
+                packed.resize(ZSTD_compress(packed.data(), packed.size(), e.data.data(), e.data.size(), 19));
+                zipWriteInFileInZip(zip, packed.data(), static_cast<unsigned>(packed.size()));
+                zipCloseFileInZipRaw64(zip, e.data.size(), crc);
+            } else {
+                zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size()));
+                zipCloseFileInZip(zip);
+            }
         }
         zipClose(zip, nullptr);
         Bytes bytes = ReadBytes(path);
         fs::remove(path);
+        // Method 93 in the local and central headers of the Zstandard entries.
+        const std::size_t central = Le32(bytes, bytes.size() - 22 + 16);
+        for (std::size_t at = central, i = 0; i < entries.size(); ++i) {
+            if (entries[i].method == kMethodZstd) {
+                Put16(bytes, at + 10, kMethodZstd);
+                Put16(bytes, Le32(bytes, at + 42) + 8, kMethodZstd);
+            }
+            at += 46 + Le16(bytes, at + 28) + Le16(bytes, at + 30) + Le16(bytes, at + 32);
+        }
         return bytes;
     }
 
@@ -332,6 +358,36 @@ TEST_F(ArchiveTest, PasswordProtectedEntryNeedsTheRightPassword) {
     EXPECT_EQ(ExtractAsInstaller(1), ArchiveResult::kDone);
     EXPECT_TRUE(ReadText(base_ / "secret.txt") == deflated.data);
     EXPECT_EQ(ReadText(base_ / "stored.txt"), "plain");
+}
+
+// Zstandard entries beside deflate and stored ones in one archive, longer
+// than the transfer buffer and empty, unpack byte for byte; a damaged one
+// is a damaged package and the file it was to replace stays.
+TEST_F(ArchiveTest, ZstandardEntriesUnpackBesideDeflateAndDamageIsCorrupt) {
+    const std::string big = Text(300000, 'z') + std::string(100000, 'q');
+    const Bytes zip = MakeZip({{"big.dll", big, 0x0014, 0x20, {}, kMethodZstd},
+                               {"small.txt", "deflated", 0x0014, 0x20},
+                               {"empty.dat", "", 0x0014, 0x20, {}, kMethodZstd},
+                               {"sub/stored.txt", "stored", 0x0014, 0x20, {}, 0}});
+    Open(zip);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ExtractAsInstaller(i), ArchiveResult::kDone) << i;
+    EXPECT_TRUE(ReadText(base_ / "big.dll") == big);
+    EXPECT_EQ(ReadText(base_ / "small.txt"), "deflated");
+    EXPECT_EQ(ReadText(base_ / "empty.dat"), "");
+    EXPECT_EQ(ReadText(base_ / "sub" / "stored.txt"), "stored");
+    reader_.Close();
+
+    WriteText(base_ / "big.dll", "the copy already installed");
+    for (std::size_t at : {std::size_t{30 + 7 + 20}, std::size_t{30 + 7 + 5000}}) {
+        Bytes damaged = zip;
+        damaged[at] ^= 0x5A;
+        ASSERT_TRUE(reader_.OpenFromMemory(damaged.data(), damaged.size()));
+        reader_.SetBaseDirectory(base_.string());
+        EXPECT_EQ(ExtractAsInstaller(0), ArchiveResult::kCorrupt) << at;
+        EXPECT_EQ(ReadText(base_ / "big.dll"), "the copy already installed");
+        EXPECT_EQ(ExtractAsInstaller(1), ArchiveResult::kDone);
+        reader_.Close();
+    }
 }
 
 TEST(ArchiveOpen, WhatIsNotAWholeZipDoesNotOpen) {

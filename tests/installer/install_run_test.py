@@ -13,7 +13,7 @@ from common import InstallerTest, main
 from harness import Program
 from shell_link import read_link
 from harness import count_near, xdotool
-from installer import (BUILD, CLOSE, CUSTOM_INSTALL, GREEN, INSTALL_NOW, LAUNCH, LINK, PAYLOAD, QUICK_INSTALL, RECORD,
+from installer import (BUILD, CLOSE, clean_state, CUSTOM_INSTALL, GREEN, INSTALL_NOW, LAUNCH, LINK, PAYLOAD, QUICK_INSTALL, RECORD,
                        SHORTCUT, TITLE, fresh_installer, installed_exactly, page, replace_edit_text, unix_path,
                        varnel_processes, wait_page)
 
@@ -115,12 +115,9 @@ class InstallRun(InstallerTest):
         self.assertEqual(read_link(LINK).get("base_path"), "D:\\游戏\\varnel\\varnel.exe")
 
     def test_a_vendor_folder_with_chinese_names_installs_byte_identical(self):
-        # The second installer of this build carries tests/installer's vendor folder.
+        # This build's installers around tests/installer's vendor folder, its
+        # entries deflated and in Zstandard.
         source = os.path.join(BUILD, "tests", "installer", "vendor_app")
-        folder = os.path.join(BUILD, "wt", "vendor")
-        shutil.rmtree(folder, ignore_errors=True)
-        self._quick_install_from(os.path.join(BUILD, "tests", "installer", "vendor", "VarnelSetup.exe"), folder,
-                                 "vendor-payload", "vendor-finish")
 
         def tree(root):
             found = {}
@@ -133,11 +130,18 @@ class InstallRun(InstallerTest):
                         found[os.path.normpath(os.path.join(rel, name))] = f.read()
             return found
 
-        installed, expected = tree(unix_path("D:\\varnel")), tree(source)
-        self.assertEqual(sorted(installed), sorted(expected))
-        self.assertIn("空 文件夹/更深", installed)
-        for name, data in expected.items():
-            self.assertTrue(installed[name] == data, name)
+        expected = tree(source)
+        for name in ("vendor", "vendor-zstd"):
+            clean_state()
+            folder = os.path.join(BUILD, "wt", name)
+            shutil.rmtree(folder, ignore_errors=True)
+            self._quick_install_from(os.path.join(BUILD, "tests", "installer", name, "VarnelSetup.exe"), folder,
+                                     name + "-payload", name + "-finish")
+            installed = tree(unix_path("D:\\varnel"))
+            self.assertEqual(sorted(installed), sorted(expected), name)
+            self.assertIn("空 文件夹/更深", installed)
+            for entry, data in expected.items():
+                self.assertTrue(installed[entry] == data, (name, entry))
 
     def test_without_the_shortcut_box_only_the_record_is_written(self):
         app, win = self.start()
