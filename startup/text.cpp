@@ -21,6 +21,16 @@ std::string ExactAnsiText(std::wstring_view wide) {
     return text;
 }
 
+std::wstring AnsiTextToUtf16(std::string_view text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = ext::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ext::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), size);
+    return wide;
+}
+
 std::wstring TextToUtf16(std::string_view text, bool dropTerminator) {
     const std::string bytes(text);  // ends in its own 0 byte
     if (ext::strlen_(bytes.c_str()) == 0) return {};
