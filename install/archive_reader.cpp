@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/file.h"
 #include "platform/handles.h"
 #include "platform/paths.h"
 #include "startup/external.h"
@@ -51,26 +52,6 @@ FILETIME UtcToLocal(const FILETIME& utc) {
 // The temporary file's name beside its target: "~vnXXXXXXXX.tmp".
 constexpr std::size_t kTemporaryNameLength = 15;
 
-// The path as the wide file functions take it. Near MAX_PATH it goes in the
-// \\?\ form, since folders stop at MAX_PATH - 12 characters otherwise. With
-// `beside` the decision also covers the temporary file written next to it,
-// whose name can be longer than the target's.
-std::wstring FilePathForCalls(std::string_view path, bool beside = false) {
-    std::wstring wide = TextToUtf16(path, true);
-    std::size_t longest = wide.size();
-    if (beside) {
-        const std::size_t cut = wide.find_last_of(L"\\/");
-        longest = std::max(longest, (cut == std::wstring::npos ? 0 : cut + 1) + kTemporaryNameLength);
-    }
-    if (longest < MAX_PATH - 12) return wide;
-    std::wstring full(32768, L'\0');
-    const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0 || n >= full.size()) return wide;
-    full.resize(n);
-    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
-
 // A file that is deleted unless it was moved into place.
 class TemporaryFile {
 public:
@@ -89,9 +70,7 @@ public:
             std::array<wchar_t, 16> suffix{};
             wsprintfW(suffix.data(), L"~vn%08X.tmp", static_cast<unsigned>(seed));
             path_ = directory + suffix.data();
-            handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-            if (handle_) return true;
+            if (file_.Create(path_, 0, CREATE_NEW, attributes | FILE_FLAG_SEQUENTIAL_SCAN)) return true;
             const DWORD error = GetLastError();
             path_.clear();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
@@ -104,23 +83,22 @@ public:
     bool CreateInPlace(const std::wstring& target, DWORD attributes) {
         path_ = target;
         inPlace_ = true;
-        handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!handle_) path_.clear();
-        return static_cast<bool>(handle_);
+        if (!file_.Create(path_, 0, CREATE_NEW, attributes | FILE_FLAG_SEQUENTIAL_SCAN)) path_.clear();
+        return static_cast<bool>(file_);
     }
 
-    HANDLE Handle() const { return handle_.Get(); }
+    HANDLE Handle() const { return file_.Get(); }
+    OutFile& File() { return file_; }
 
     bool MoveOver(const std::wstring& target) {
-        handle_.Reset();
+        file_.Close();
         if (!inPlace_ && !MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
         path_.clear();
         return true;
     }
 
     void Discard() {
-        handle_.Reset();
+        file_.Close();
         if (!path_.empty()) DeleteFileW(path_.c_str());
         path_.clear();
     }
@@ -128,7 +106,7 @@ public:
 private:
     std::wstring path_;
     bool inPlace_ = false;
-    FileHandle handle_;
+    OutFile file_;
 };
 
 // Traditional ZIP encryption. minizip's unzip is built without its own
@@ -423,18 +401,17 @@ ArchiveResult ArchiveReader::Refused(ArchiveResult result, const std::wstring& t
 }
 
 bool ArchiveReader::TargetHoldsItem(const std::wstring& target) {
-    const FileHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) != item_.uncompressedSize)
+    InFile file;
+    std::uint64_t size = 0;
+    if (!file.Open(target, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_SEQUENTIAL_SCAN) ||
+        !file.GetSize(size) || size != item_.uncompressedSize)
         return false;
     if (transfer_.empty()) transfer_.resize(kTransferSize);
     uLong crc = crc32(0, nullptr, 0);
     for (std::uint64_t done = 0; done < item_.uncompressedSize;) {
         if (stop_ && stop_->load(std::memory_order_relaxed)) return false;  // a long read must not hold up the end
         DWORD read = 0;
-        if (!ReadFile(file.Get(), transfer_.data(), static_cast<DWORD>(transfer_.size()), &read, nullptr) || read == 0)
-            return false;
+        if (!file.ReadChunk(transfer_.data(), transfer_.size(), read) || read == 0) return false;
         crc = crc32(crc, transfer_.data(), read);
         done += read;
     }
@@ -453,7 +430,7 @@ ZipEntry ArchiveReader::EntryFacts() const {
 }
 
 ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
-    const std::wstring target = FilePathForCalls(path, true);
+    const std::wstring target = FilePathForCalls(path, kTemporaryNameLength);
 
     // An existing target must be replaceable before anything is unpacked:
     // read-only, in use or a folder means 0x200 and it stays as it is.
@@ -517,11 +494,8 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
             lastError_ = ERROR_OPERATION_ABORTED;
             return ArchiveResult::kWriteFailed;
         }
-        DWORD written = 0;
-        const BOOL wrote = WriteFile(temporary.Handle(), transfer_.data(), static_cast<DWORD>(n), &written, nullptr);
-        if (!wrote || written != static_cast<DWORD>(n)) {
-            // A short write that reports success is a full disk.
-            const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
+        if (!temporary.File().WriteAll(transfer_.data(), static_cast<std::size_t>(n))) {
+            const DWORD error = GetLastError();  // ERROR_DISK_FULL for a short write
             temporary.Discard();  // gives the space back before anything is compared
             SetLastError(error);
             lastError_ = error;

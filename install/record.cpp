@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/file.h"
 #include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/shell_user.h"
@@ -24,6 +25,9 @@ std::string ShellUserFolder(int folder) {
     if (FAILED(SHGetFolderPathW(nullptr, folder, token.Get(), SHGFP_TYPE_CURRENT, wide))) return {};
     return ExactAnsiText(wide);
 }
+
+// The record's path is ANSI text, as the folder lookups give it.
+std::wstring RecordPathForCalls() { return FilePathForCalls(AnsiTextToUtf16(InstallPathRecordPath())); }
 
 }  // namespace
 
@@ -47,32 +51,26 @@ std::string SpecialFolderPath(int kind) {
 std::string InstallPathRecordPath() { return JoinTexts(SpecialFolderPath(kDocumentsFolder), kRecordName); }
 
 bool WriteInstallPathRecord(std::string_view directory) {
-    const std::string path = InstallPathRecordPath();
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool ok = directory.empty() ||
-                    (WriteFile(file.Get(), directory.data(), static_cast<DWORD>(directory.size()), &written, nullptr) &&
-                     written == directory.size());
+    const std::wstring path = RecordPathForCalls();
+    OutFile file;
+    if (!file.Create(path, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL)) return false;
+    const bool ok = file.WriteAll(directory.data(), directory.size());
     if (!ok) {
         // A half-written record would be proposed next time: leave none.
-        file.Reset();
-        DeleteFileA(path.c_str());
+        file.Close();
+        DeleteFileW(path.c_str());
     }
     return ok;
 }
 
 std::string ReadInstallPathRecord() {
-    const std::string path = InstallPathRecordPath();
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {};
+    InFile file;
+    if (!file.Open(RecordPathForCalls(), FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL)) return {};
     std::string text;
     char chunk[4096];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), chunk, sizeof(chunk), &got, nullptr)) return {};  // unreadable
+        if (!file.ReadChunk(chunk, sizeof(chunk), got)) return {};  // unreadable
         if (got == 0) break;
         const std::string_view piece(chunk, got);
         const size_t zero = piece.find('\0');

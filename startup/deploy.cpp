@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/file.h"
 #include "platform/handles.h"
 #include "startup/embedded.h"
 #include "startup/external.h"
@@ -18,21 +19,20 @@ namespace {
 // The file opened for reading and compared with the image; the handle is
 // returned open when they match.
 FileHandle OpenIfHoldsExactly(const std::string& path, std::span<const std::uint8_t> image) {
-    const std::wstring wide = TextToUtf16(path, false);
-    FileHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return {};
-    LARGE_INTEGER size{};
-    bool same = GetFileSizeEx(file.Get(), &size) && static_cast<std::uint64_t>(size.QuadPart) == image.size();
+    InFile file;
+    if (!file.Open(FilePathForCalls(path), FILE_SHARE_READ)) return {};
+    std::uint64_t size = 0;
+    bool same = file.GetSize(size) && size == image.size();
     Bytes chunk(1 << 16);
     for (size_t done = 0; same && done < image.size();) {
-        DWORD read = 0;
-        const DWORD want = static_cast<DWORD>(std::min(chunk.size(), image.size() - done));
-        same = ReadFile(file.Get(), chunk.data(), want, &read, nullptr) && read == want &&
-               std::equal(chunk.begin(), chunk.begin() + read, image.begin() + static_cast<std::ptrdiff_t>(done));
-        done += read;
+        const size_t want = std::min(chunk.size(), image.size() - done);
+        same = file.ReadAll(chunk.data(), want) &&
+               std::equal(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(want),
+                          image.begin() + static_cast<std::ptrdiff_t>(done));
+        done += want;
     }
     if (!same) return {};
-    return file;
+    return file.Release();
 }
 
 // The verified library stays open from its check to the end of the process:

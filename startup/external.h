@@ -1,6 +1,7 @@
-// The external function table: every call of the program's own logic into
-// Windows or the UI library goes through a row of this table, bound (library
-// loaded, export looked up) at the row's first call and kept until shutdown.
+// The external function table: calls of the program's own logic into Windows
+// or the UI library go through a row of this table, bound (library loaded,
+// export looked up) at the row's first call and kept until shutdown. The
+// system calls it has no row for are named in platform/system_calls.h.
 #pragma once
 
 #include <windows.h>

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/file.h"
 #include "platform/handles.h"
 #include "startup/external.h"
 #include "startup/program.h"
@@ -19,6 +20,16 @@ std::string ExactAnsiText(std::wstring_view wide) {
         approximated)
         return {};
     return text;
+}
+
+std::wstring AnsiTextToUtf16(std::string_view text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = ext::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ext::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), size);
+    return wide;
 }
 
 std::wstring TextToUtf16(std::string_view text, bool dropTerminator) {
@@ -49,7 +60,7 @@ Bytes WideBytes(const std::wstring& wide) {
 }
 
 bool FileExists(std::string_view path) {
-    const std::wstring wide = TextToUtf16(path, false);
+    const std::wstring wide = FilePathForCalls(path);
     WIN32_FIND_DATAW found{};
     const FindHandle search(ext::FindFirstFileW(WidePointer(wide), &found));
     if (!search) return false;
@@ -58,19 +69,9 @@ bool FileExists(std::string_view path) {
 
 bool WriteBufferToFile(std::string_view path, std::span<const std::uint8_t> bytes) {
     if (path.empty()) return false;
-    const std::wstring wide = TextToUtf16(path, false);
-    const FileHandle file(
-        CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) && written == chunk;
-        done += written;
-    }
-    return ok;
+    OutFile file;
+    return file.Create(FilePathForCalls(path), 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL) &&
+           file.WriteAll(bytes.data(), bytes.size());
 }
 
 }  // namespace varnel

@@ -38,6 +38,10 @@ std::wstring TextToUtf16(std::string_view text, bool dropTerminator = false);
 // approximated path ('?' for what is missing) would lead somewhere else.
 std::string ExactAnsiText(std::wstring_view wide);
 
+// ANSI code page text (as the A-form system calls and ExactAnsiText give
+// it) -> UTF-16; empty for empty text.
+std::wstring AnsiTextToUtf16(std::string_view text);
+
 // The part of a UTF-16 byte buffer before its first 0 character, followed by
 // two 0 bytes when appendTerminator is set. Odd or short buffers are handled
 // as the byte form allows.

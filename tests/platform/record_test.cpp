@@ -3,6 +3,7 @@
 #include <objidl.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "install/launch.h"
@@ -82,6 +83,56 @@ TEST_F(RecordTest, RecordHeldOpenByAnotherIsLeftAlone) {
     EXPECT_EQ(ReadInstallPathRecord(), "");  // unreadable while held
     CloseHandle(holder);
     EXPECT_EQ(ReadAll(path_), "D:\\old");
+}
+
+// Points the user's Documents folder elsewhere for one scope; the shell
+// folder values are put back as they were.
+class DocumentsElsewhere {
+public:
+    explicit DocumentsElsewhere(const std::string& folder) {
+        for (Saved& saved : saved_) {
+            saved.had = RegGetValueW(HKEY_CURRENT_USER, saved.key, L"Personal", RRF_RT_ANY | RRF_NOEXPAND, &saved.type,
+                                     saved.data, &saved.size) == ERROR_SUCCESS;
+        }
+        const std::wstring wide = ToWide(folder);
+        RegSetKeyValueW(HKEY_CURRENT_USER, saved_[0].key, L"Personal", REG_SZ, wide.c_str(),
+                        static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    }
+    ~DocumentsElsewhere() {
+        for (const Saved& saved : saved_) {
+            if (saved.had) RegSetKeyValueW(HKEY_CURRENT_USER, saved.key, L"Personal", saved.type, saved.data, saved.size);
+            else RegDeleteKeyValueW(HKEY_CURRENT_USER, saved.key, L"Personal");
+        }
+    }
+    DocumentsElsewhere(const DocumentsElsewhere&) = delete;
+    DocumentsElsewhere& operator=(const DocumentsElsewhere&) = delete;
+
+private:
+    struct Saved {
+        const wchar_t* key;
+        bool had = false;
+        DWORD type = 0, size = sizeof(data);
+        BYTE data[2048] = {};
+    };
+    Saved saved_[2] = {{L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"},
+                       {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"}};
+};
+
+// A Documents folder deep enough that the record's own path is past MAX_PATH.
+TEST_F(RecordTest, KeptInADocumentsFolderNearMaxPath) {
+    TempDir temp;
+    std::string deep = temp.Path();
+    constexpr std::size_t kLength = MAX_PATH - 16;
+    while (deep.size() < kLength) {
+        deep.append("\\").append(std::min<std::size_t>(60, kLength - deep.size()), 'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + ToWide(deep)).c_str(), nullptr));
+    }
+    const DocumentsElsewhere documents(deep);
+    ASSERT_EQ(SpecialFolderPath(kDocumentsFolder), deep + "\\");
+    ASSERT_GT(InstallPathRecordPath().size(), std::size_t{MAX_PATH});
+    EXPECT_TRUE(WriteInstallPathRecord("D:\\varnel"));
+    EXPECT_EQ(ReadAll(InstallPathRecordPath()), "D:\\varnel");
+    EXPECT_EQ(ReadInstallPathRecord(), "D:\\varnel");
 }
 
 // Reads a link back through the shell's own interfaces.
