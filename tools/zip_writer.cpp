@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "tools/little_endian.h"
 #include "tools/pack_error.h"
 
 #ifdef _WIN32
@@ -33,16 +34,6 @@ constexpr std::uint16_t kStored = 0;
 // Chosen by measurement on a large payload (bench/pack).
 constexpr int kZstdLevel = 19;
 constexpr std::uint32_t kFolderAttribute = 0x10;
-
-void Put16(Bytes& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Put32(Bytes& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
 
 // The deflate level that general purpose bits 1-2 announce (libdeflate's
 // scale, where 12 is its strongest).
