@@ -13,6 +13,7 @@
 #include <psapi.h>
 
 #include <zlib.h>
+#include <zstd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +26,8 @@
 #include "install/archive_reader.h"
 
 namespace {
+
+constexpr std::uint32_t kZstd = 93;  // Zstandard entries
 
 namespace fs = std::filesystem;
 
@@ -66,8 +69,12 @@ const std::uint8_t* EntryData(std::span<const std::uint8_t> zip, const Entry& e)
 }
 
 // The entry's data unpacked whole into a buffer that holds it: one inflate
-// call, or a copy when it is stored.
+// (or Zstandard) call, or a copy when it is stored.
 void UnpackWhole(std::span<const std::uint8_t> zip, const Entry& e, std::vector<std::uint8_t>& out) {
+    if (e.method == kZstd) {
+        ZSTD_decompress(out.data(), out.size(), EntryData(zip, e), e.packed);
+        return;
+    }
     if (e.method != Z_DEFLATED) {
         std::copy_n(EntryData(zip, e), e.size, out.data());
         return;
@@ -93,7 +100,22 @@ double PlainInflate(std::span<const std::uint8_t> zip, const std::vector<Entry>&
 double ChunkedInflate(std::span<const std::uint8_t> zip, const std::vector<Entry>& entries, HANDLE file) {
     std::vector<std::uint8_t> chunk(16384);
     const double start = Now();
+    ZSTD_DStream* zstd = ZSTD_createDStream();
     for (const Entry& e : entries) {
+        if (e.method == kZstd) {
+            ZSTD_initDStream(zstd);
+            ZSTD_inBuffer in{EntryData(zip, e), e.packed, 0};
+            uLong crc = crc32(0, nullptr, 0);
+            for (std::size_t hint = 1; hint != 0 && !ZSTD_isError(hint);) {
+                ZSTD_outBuffer piece{chunk.data(), chunk.size(), 0};
+                hint = ZSTD_decompressStream(zstd, &piece, &in);
+                crc = crc32(crc, chunk.data(), static_cast<uInt>(piece.pos));
+                DWORD written = 0;
+                if (file != INVALID_HANDLE_VALUE) WriteFile(file, chunk.data(), static_cast<DWORD>(piece.pos), &written, nullptr);
+                if (piece.pos == 0 && in.pos == in.size) break;
+            }
+            continue;
+        }
         if (e.method != Z_DEFLATED) continue;
         z_stream z{};
         inflateInit2(&z, -MAX_WBITS);
@@ -111,6 +133,7 @@ double ChunkedInflate(std::span<const std::uint8_t> zip, const std::vector<Entry
         }
         inflateEnd(&z);
     }
+    ZSTD_freeDStream(zstd);
     return Now() - start;
 }
 

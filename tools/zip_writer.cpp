@@ -63,8 +63,14 @@ bool DeflateInto(const Bytes& plain, int level, Bytes& out) {
 }
 
 bool ZstdInto(const Bytes& plain, Bytes& out) {
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    if (!context) return false;
+    // The installer's decoder takes windows of up to 8 MB.
+    ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, kZstdLevel);
+    ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, 23);
     out.resize(ZSTD_compressBound(plain.size()));
-    const std::size_t n = ZSTD_compress(out.data(), out.size(), plain.data(), plain.size(), kZstdLevel);
+    const std::size_t n = ZSTD_compress2(context, out.data(), out.size(), plain.data(), plain.size());
+    ZSTD_freeCCtx(context);
     if (ZSTD_isError(n)) return false;
     out.resize(n);
     return true;
