@@ -7,7 +7,7 @@ import time
 
 from common import InstallerTest, main
 from harness import count_near, near, pixel
-from installer import BLUE, BUILD, CLOSE, TEAL, page
+from installer import BLUE, BUILD, CLOSE, TEAL, TITLE, page
 
 GREEN = (0x30, 0xA0, 0x40)
 
@@ -15,14 +15,14 @@ GREEN = (0x30, 0xA0, 0x40)
 class StartupWindow(InstallerTest):
     def test_first_page_shows_and_close_ends_with_zero(self):
         app, win = self.start()
-        img = win.screenshot("startup-page1")
-        self.assertEqual(page(img), 1)
+        self.assertEqual(page(win.tree()), 1)
+        img = win.screenshot_when(lambda i: near(pixel(i, 240, 318), TEAL, 30), name="startup-page1")
         self.assertTrue(near(pixel(img, 60, 120), BLUE, 30), "header is blue")
         self.assertTrue(near(pixel(img, 240, 318), TEAL, 30), "quick install button is teal")
         # White header texts: title row, VARNEL, slogan, version.
         for box in ((10, 12, 200, 28), (100, 55, 380, 45), (100, 105, 380, 45), (100, 155, 380, 45)):
             self.assertGreater(count_near(img, box, (255, 255, 255), 20), 150, box)
-        win.click(*CLOSE)
+        win.click_on(CLOSE)
         self.assertEqual(app.wait_exit(), 0)
 
     def test_a_vendor_skin_packed_by_varnel_pack_is_what_the_window_shows(self):
@@ -30,7 +30,6 @@ class StartupWindow(InstallerTest):
         import subprocess
         import zipfile
         from PIL import Image
-        from installer import fresh_installer
         skin = os.path.join(BUILD, "wt", "skin")
         shutil.rmtree(skin, ignore_errors=True)
         shutil.rmtree(skin + "-setup", ignore_errors=True)
@@ -53,14 +52,11 @@ class StartupWindow(InstallerTest):
                               os.path.join(BUILD, "payload.zip"), "--skin", skin, "--out", packed],
                              capture_output=True, text=True)
         self.assertEqual(run.returncode, 0, run.stderr)
-        app = fresh_installer("skinned", packed)
-        self.apps.append(app)
-        app.start()
-        win = app.wait_window("Varnel安装", timeout=40)
-        img = win.screenshot("startup-vendor-skin")
+        app, win = self.start("skinned", packed)
+        img = win.screenshot_when(lambda i: near(pixel(i, 60, 120), GREEN, 30), name="startup-vendor-skin")
         self.assertTrue(near(pixel(img, 60, 120), GREEN, 30), "the vendor's header picture")
         self.assertTrue(near(pixel(img, 240, 318), (0xE0, 0x30, 0x30), 30), "the vendor's button colour")
-        win.click(*CLOSE)
+        win.click_on(CLOSE)
         self.assertEqual(app.wait_exit(), 0)
 
     def test_ui_library_is_deployed_once_and_never_rewritten(self):
@@ -68,13 +64,13 @@ class StartupWindow(InstallerTest):
         folder = os.path.dirname(app.exe)
         deployed = os.path.join(folder, "XCGUI.dll")
         self.assertTrue(filecmp.cmp(deployed, os.path.join(BUILD, "bin", "XCGUI.dll"), shallow=False))
-        win.click(*CLOSE)
+        win.click_on(CLOSE)
         self.assertEqual(app.wait_exit(), 0)
         os.utime(deployed, (1600000000, 1600000000))
         again = self._restart(app)
-        again_win = again.wait_window("Varnel安装", timeout=40)
+        again_win = self.read(again.wait_window(TITLE, timeout=40, settle=0))
         self.assertEqual(os.stat(deployed).st_mtime, 1600000000)
-        again_win.click(*CLOSE)
+        again_win.click_on(CLOSE)
         self.assertEqual(again.wait_exit(), 0)
 
     def test_a_foreign_ui_library_is_replaced_before_use(self):
@@ -82,10 +78,10 @@ class StartupWindow(InstallerTest):
         with open(os.path.join(os.path.dirname(app.exe), "XCGUI.dll"), "wb") as f:
             f.write(b"MZ not our library")
         app.start()
-        win = app.wait_window("Varnel安装", timeout=40)
+        win = self.read(app.wait_window(TITLE, timeout=40, settle=0))
         self.assertTrue(filecmp.cmp(os.path.join(os.path.dirname(app.exe), "XCGUI.dll"),
                                     os.path.join(BUILD, "bin", "XCGUI.dll"), shallow=False))
-        win.click(*CLOSE)
+        win.click_on(CLOSE)
         self.assertEqual(app.wait_exit(), 0)
 
     def test_a_folder_named_like_the_library_ends_with_the_error_box(self):
@@ -121,10 +117,10 @@ class StartupWindow(InstallerTest):
             self.answer(app, "错误", "Return")
             self.assertEqual(app.wait_exit(), -1)
         else:
-            win = app.wait_window("Varnel安装", timeout=5)
+            win = self.read(app.wait_window(TITLE, timeout=5, settle=0))
             self.assertTrue(filecmp.cmp(os.path.join(deep, "XCGUI.dll"), os.path.join(BUILD, "bin", "XCGUI.dll"),
                                         shallow=False))
-            win.click(*CLOSE)
+            win.click_on(CLOSE)
             self.assertEqual(app.wait_exit(), 0)
         for root in roots:
             self.assertFalse(os.path.exists(root), root)
@@ -144,7 +140,6 @@ class StartupWindow(InstallerTest):
         from harness import Program
         again = Program(app.exe, name=app.name + "-again")
         self.apps.append(again)
-        time.sleep(0.5)
         return again.start()
 
 

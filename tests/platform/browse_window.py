@@ -3,15 +3,14 @@ real folder dialog: cancelling leaves the edit box as it was; choosing a
 folder puts <folder>\\varnel into it, which the install then uses."""
 import os
 import shutil
-import time
 import unittest
 
+from accessible import ReadWindow, ScreenReader
 from harness import BUILD, Program, xdotool
-from installer import BROWSE, CUSTOM_INSTALL, INSTALL_NOW, LINK, RECORD, TITLE, wait_page
+from installer import BROWSE, CUSTOM_INSTALL, INSTALL_NOW, LINK, RECORD, TITLE, edit_box, wait_page
 from shell_link import read_link
 
 PICKER = "选择安装目录"
-EDIT_BOX = (25, 320, 450, 24)  # x, y, w, h of the edit box, window-relative
 
 
 class Browse(unittest.TestCase):
@@ -26,9 +25,11 @@ class Browse(unittest.TestCase):
         shutil.rmtree(self.target, ignore_errors=True)
         os.makedirs(self.target)
         self.app = Program("bin/VarnelSetup.exe", name="browse-window").start()
-        self.win = self.app.wait_window(TITLE, timeout=40, settle=1.5)
+        self.reader = ScreenReader(TITLE)
+        self.win = ReadWindow(self.app.wait_window(TITLE, timeout=40, settle=0), self.reader)
 
     def tearDown(self):
+        self.reader.kill()
         self.app.kill()
         xdotool("keyup", "Escape", "Return", check=False)
         for path in (RECORD, LINK):
@@ -39,12 +40,8 @@ class Browse(unittest.TestCase):
                     f.write(self.saved[path])
         shutil.rmtree(self.target, ignore_errors=True)
 
-    def edit_box(self, name):
-        x, y, w, h = EDIT_BOX
-        return list(self.win.screenshot(name).crop((x, y, x + w, y + h)).getdata())
-
     def open_dialog(self):
-        self.win.click(*BROWSE)
+        self.win.click_on(BROWSE)
         dialog = self.app.wait_window(PICKER, timeout=30, settle=1.0)
         xdotool("mousemove", "--window", dialog.id, 200, 10)
         return dialog
@@ -53,15 +50,15 @@ class Browse(unittest.TestCase):
         return self.app.wait_gone(dialog, timeout=4)
 
     def test_cancel_keeps_and_choice_sets_the_install_directory(self):
-        self.win.click(*CUSTOM_INSTALL)
-        wait_page(self.win, 2)
-        before = self.edit_box("browse-before")
+        self.win.click_on(CUSTOM_INSTALL)
+        before = edit_box(wait_page(self.win, 2, name="browse-before")).value
+        self.assertEqual(before, "D:\\varnel")
 
         dialog = self.open_dialog()
         xdotool("key", "Escape")
         self.assertTrue(self.wait_dialog_closed(dialog))
-        time.sleep(0.5)
-        self.assertEqual(self.edit_box("browse-cancelled"), before, "cancelling changed the edit box")
+        # The picker is modal: once it is gone, its answer has been handled.
+        self.assertEqual(edit_box(self.win.tree()).value, before, "cancelling changed the edit box")
 
         dialog = self.open_dialog()
         xdotool("type", "--delay", 40, "D:\\browsepick")
@@ -69,11 +66,11 @@ class Browse(unittest.TestCase):
         if not self.wait_dialog_closed(dialog):
             xdotool("key", "Return")  # Wine may open the typed folder first
             self.assertTrue(self.wait_dialog_closed(dialog))
-        time.sleep(0.5)
-        self.assertNotEqual(self.edit_box("browse-chosen"), before, "the choice did not reach the edit box")
+        self.win.wait(lambda t: edit_box(t).value == "D:\\browsepick\\varnel", 10, "the choice in the edit box")
+        self.win.screenshot("browse-chosen")
 
         # The install takes the directory from the edit box.
-        self.win.click(*INSTALL_NOW)
+        self.win.click_on(INSTALL_NOW)
         wait_page(self.win, 4, timeout=60)
         with open(RECORD, "rb") as f:
             self.assertEqual(f.read(), b"D:\\browsepick\\varnel")

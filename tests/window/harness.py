@@ -110,6 +110,20 @@ class Window:
         x, y, w, h = self.geometry()
         return screenshot(name, (x - margin, y - margin, w + 2 * margin, h + 2 * margin))
 
+    def screenshot_when(self, ready, timeout=10, name=None):
+        """The window's picture once ready(img) holds (its paint may lag
+        behind an input or what it tells a screen reader), or the last one
+        taken; saved when named."""
+        end = time.time() + timeout
+        img = self.screenshot()
+        while not ready(img) and time.time() < end:
+            time.sleep(0.1)
+            img = self.screenshot()
+        if name:
+            os.makedirs(SCREENSHOTS, exist_ok=True)
+            img.save(os.path.join(SCREENSHOTS, name + ".png"))
+        return img
+
     def move(self, x, y):
         wx, wy, _, _ = self.geometry()
         xdotool("mousemove", "--sync", wx + x, wy + y)

@@ -1,12 +1,14 @@
-"""The installer as a window test sees it: where its controls are, how to
-tell its pages apart, and the files it writes in the build's Wine prefix."""
+"""The installer as a window test sees it: its controls by name, how to tell
+its pages apart in the accessibility tree, and the files it writes in the
+build's Wine prefix."""
 import os
 import shutil
 import subprocess
 import time
 import zipfile
 
-from harness import BUILD, Program, count_near, pixel, near
+from accessible import ROLE_ALERT, ROLE_PROGRESS, ROLE_STATIC, ROLE_TEXT
+from harness import BUILD, Program, count_near
 
 TITLE = "Varnel安装"
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(BUILD, "wineprefix"))
@@ -17,22 +19,19 @@ DRIVE_D = BUILD            # the prefix maps D: to the build folder
 DRIVE_C = os.path.join(PREFIX, "drive_c")
 PAYLOAD = os.path.join(BUILD, "payload.zip")
 
-# Window-relative points of the controls (the window is 582 x 432).
-QUICK_INSTALL = (290, 318)
-AGREEMENT = (28, 400)
-CUSTOM_INSTALL = (528, 400)
-CLOSE = (556, 26)
-EDIT = (250, 336)
-BROWSE = (520, 337)
-SHORTCUT = (28, 372)
-BACK = (410, 396)
-INSTALL_NOW = (508, 396)
-LAUNCH = (290, 351)
+# The controls, by the names a screen reader reads.
+QUICK_INSTALL = "快速安装"
+AGREEMENT = "同意Varnel的用户协议"
+CUSTOM_INSTALL = "自定义安装"
+CLOSE = "关闭"
+BROWSE = "浏览"
+SHORTCUT = "创建桌面图标"
+BACK = "返回"
+INSTALL_NOW = "立即安装"
+LAUNCH = "立即体验"
+FAILED = "安装失败："     # how the status line starts when a run stops
 
 TEAL = (0x20, 0xD5, 0xB8)
-LIGHT_GREY = (0xEB, 0xEB, 0xEB)
-GREEN = (0x00, 0xCC, 0x65)
-TRACK = (0xD2, 0xD2, 0xD2)
 BLUE = (0x50, 0x8A, 0xFF)
 
 
@@ -43,24 +42,38 @@ def unix_path(windows_path):
     return os.path.join(root, *[p for p in rest.split("\\") if p])
 
 
-def page(img):
-    """Which page the window shows (1 to 4), judged by colours only that
-    page has in its area below the header; 0 when none fits."""
-    body = (0, 280, 582, 152)
-    if near(pixel(img, *BACK), LIGHT_GREY) and near(pixel(img, *INSTALL_NOW), TEAL):
-        return 2
-    if count_near(img, body, GREEN, 30) + count_near(img, body, TRACK, 8) > 500:
-        return 3
-    # The two big teal buttons sit at different heights (darker when hovered).
-    if near(pixel(img, 290, 300), TEAL, 40):
-        return 1
-    if near(pixel(img, 290, 370), TEAL, 40):
+def page(tree):
+    """Which page the window shows (1 to 4), by the controls only that page
+    has; 0 when none fits."""
+    if LAUNCH in tree:
         return 4
+    if tree.of_role(ROLE_PROGRESS):
+        return 3
+    if INSTALL_NOW in tree:
+        return 2
+    if QUICK_INSTALL in tree:
+        return 1
     return 0
 
 
-# Notification popups: a white card at the top of the window with the
-# kind's icon colour at its left.
+def status(tree):
+    """The progress page's status line."""
+    texts = [name for name, _ in tree.of_role(ROLE_STATIC)
+             if name.startswith(("创建文件夹：", "打开文件：", "解压文件：", FAILED))]
+    return texts[0] if texts else None
+
+
+def edit_box(tree):
+    return tree.of_role(ROLE_TEXT)[0][1]
+
+
+def alerts(tree):
+    """The texts of the notifications shown."""
+    return [name for name, _ in tree.of_role(ROLE_ALERT)]
+
+
+# A notification's kind is told by its picture alone: a white card at the
+# top of the window with the kind's icon colour at its left.
 POPUP_CARD = (150, 15, 280, 55)
 POPUP_ICON = (152, 22, 30, 30)
 SUCCESS_GREEN = (33, 181, 115)
@@ -115,35 +128,16 @@ def installed_exactly(folder):
 
 
 def wait_page(win, number, timeout=20, name=None):
-    end = time.time() + timeout
-    while time.time() < end:
-        img = win.screenshot()
-        if page(img) == number:
-            if name:
-                win.screenshot(name)
-            return img
-        time.sleep(0.2)
-    win.screenshot("failed-wait-page-%d" % number)
-    raise AssertionError("page %d not shown (showing %d)" % (number, page(win.screenshot())))
-
-
-def wait_for(win, ready, timeout=10, name=None):
-    """The window's screenshot once ready(img) holds, or the last one."""
-    end = time.time() + timeout
-    img = win.screenshot()
-    while not ready(img) and time.time() < end:
-        time.sleep(0.15)
-        img = win.screenshot()
+    """The tree once the window shows that page; a screenshot of it when
+    named."""
+    tree = win.wait(lambda t: page(t) == number, timeout, "page %d" % number)
     if name:
         win.screenshot(name)
-    return img
+    return tree
 
 
 def replace_edit_text(win, text):
-    win.click(*EDIT)
-    win.key("ctrl+a")
-    win.key("BackSpace")
-    win.type(text)
+    return win.type_over(edit_box, text)
 
 
 def _in_this_prefix(pid):

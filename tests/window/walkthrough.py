@@ -9,8 +9,9 @@ import sys
 import time
 
 import harness
+from accessible import ReadWindow, ScreenReader
 from harness import Program
-from installer import (BACK, BUILD, CLOSE, CUSTOM_INSTALL, QUICK_INSTALL, TITLE, unix_path, wait_page)
+from installer import (BACK, BUILD, CLOSE, CUSTOM_INSTALL, QUICK_INSTALL, TEAL, TITLE, unix_path, wait_page)
 
 
 def main(folder, interactive=False):
@@ -19,24 +20,27 @@ def main(folder, interactive=False):
     os.makedirs(run, exist_ok=True)
     shutil.copy(os.path.join(BUILD, "bin", "VarnelSetup.exe"), run)
     app = Program(os.path.join(run, "VarnelSetup.exe"), name="walkthrough")
+    reader = ScreenReader(TITLE)
     try:
         app.start()
-        win = app.wait_window(TITLE, timeout=60)
+        win = ReadWindow(app.wait_window(TITLE, timeout=60, settle=0), reader)
+        win.element(QUICK_INSTALL, timeout=60)
+        painted = lambda img: harness.near(harness.pixel(img, 240, 318), TEAL, 40)  # noqa: E731
         if interactive:
-            win.screenshot("run")
+            win.screenshot_when(painted, name="run")
             print("screenshot:", os.path.join(folder, "run.png"))
             return 0 if app.proc.wait() == 0 else 1
-        win.move(0, 0)
-        wait_page(win, 1, name="1-quick-install")
-        win.click(*CUSTOM_INSTALL)
-        win.move(0, 0)
+        win.away()
+        win.screenshot_when(painted, name="1-quick-install")
+        win.click_on(CUSTOM_INSTALL)
+        win.away()
         wait_page(win, 2, name="2-custom-install")
-        win.click(*BACK)
+        win.click_on(BACK)
         wait_page(win, 1)
-        win.click(*QUICK_INSTALL)
-        win.move(0, 0)
+        win.click_on(QUICK_INSTALL)
+        win.away()
         wait_page(win, 3)
-        time.sleep(0.4)
+        time.sleep(0.4)  # a picture with the bar under way
         win.screenshot("3-progress")
         wait_page(win, 4, timeout=60, name="4-finish")
         print("screenshots:", ", ".join(sorted(f for f in os.listdir(folder) if f[0].isdigit())), "in", folder)
@@ -44,9 +48,10 @@ def main(folder, interactive=False):
         print("installed into D:\\varnel (%s):" % target)
         for name in sorted(os.listdir(target)):
             print("  %-20s %10d bytes" % (name, os.path.getsize(os.path.join(target, name))))
-        win.click(*CLOSE)
+        win.click_on(CLOSE)
         return 0 if app.wait_exit() == 0 else 1
     finally:
+        reader.kill()
         app.kill()
 
 

@@ -1,10 +1,16 @@
-// Walks the accessibility tree of a running XCGUI window from another
+// Reads the accessibility tree of a running XCGUI window from another
 // process, as a screen reader does, and prints it (UTF-8, one line a child).
 //
 // usage: acc_walk <window caption> [--do <child name>] [--events <ms>]
-//   child <role> <name> <value> <state, hex> <default action>
-//   --do: the child's default action; --events: prints the events raised
-//   meanwhile as "event <hex> <name of its object>".
+//        acc_walk <window caption> --serve
+//   client <role> <name> <x> <y> <w> <h>
+//   children <count>
+//   child <role> <name> <value> <state, hex> <default action> <description> <x> <y> <w> <h>
+// Places are screen pixels. --do: the child's default action ("done <hex>");
+// --events: prints the events raised meanwhile as "event <hex> <name>".
+// --serve: answers commands read from stdin, one a line, each answer ending
+// with "end": "walk" (the tree, or "no window"), "do <name>", "quit". The
+// window is looked up anew each time, so one reader outlives the windows.
 #include <windows.h>
 #include <oleacc.h>
 #include <shellapi.h>
@@ -43,40 +49,96 @@ VARIANT Child(LONG id) {
     return v;
 }
 
-struct Line {
-    LONG id;
-    std::string name;
+LONG Number(const VARIANT& v) {
+    return v.vt == VT_I4 ? v.lVal : -1;
+}
+
+// The window's client object, released when it goes.
+class Client {
+public:
+    explicit Client(const wchar_t* caption) {
+        HWND hwnd = FindWindowW(L"XCGUI_Window", caption);
+        if (!hwnd) {
+            why_ = "no window";
+        } else if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), kIAccessible,
+                                                     reinterpret_cast<void**>(&acc_))) ||
+                   !acc_) {
+            acc_ = nullptr;
+            why_ = "no accessible object";
+        }
+    }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+    ~Client() {
+        if (acc_) acc_->Release();
+    }
+    IAccessible* operator->() const { return acc_; }
+    explicit operator bool() const { return acc_ != nullptr; }
+    const char* Why() const { return why_; }
+
+private:
+    IAccessible* acc_ = nullptr;
+    const char* why_ = "";
 };
 
-std::vector<Line> Walk(IAccessible* acc) {
-    std::vector<Line> lines;
+std::string Place(const Client& acc, LONG id) {
+    LONG x = 0, y = 0, w = 0, h = 0;
+    acc->accLocation(&x, &y, &w, &h, Child(id));
+    char text[64];
+    std::snprintf(text, sizeof text, "%ld\t%ld\t%ld\t%ld", x, y, w, h);
+    return text;
+}
+
+std::vector<LONG> ChildIds(const Client& acc) {
     LONG count = 0;
     acc->get_accChildCount(&count);
     std::vector<VARIANT> children(count > 0 ? count : 1);
     LONG got = 0;
-    if (count > 0 && FAILED(AccessibleChildren(acc, 0, count, children.data(), &got))) got = 0;
-    std::printf("children %ld\n", got);
+    if (count > 0 && FAILED(AccessibleChildren(acc.operator->(), 0, count, children.data(), &got))) got = 0;
+    std::vector<LONG> ids;
     for (LONG k = 0; k < got; ++k) {
-        if (children[k].vt != VT_I4) {
-            VariantClear(&children[k]);
-            continue;
-        }
-        const VARIANT c = Child(children[k].lVal);
-        VARIANT role, state;
+        if (children[k].vt == VT_I4) ids.push_back(children[k].lVal);
+        else VariantClear(&children[k]);
+    }
+    return ids;
+}
+
+std::string Name(const Client& acc, LONG id) {
+    BSTR name = nullptr;
+    acc->get_accName(Child(id), &name);
+    return Take(name);
+}
+
+void Print(const Client& acc) {
+    VARIANT role;
+    VariantInit(&role);
+    acc->get_accRole(Child(CHILDID_SELF), &role);
+    std::printf("client\t%ld\t%s\t%s\n", Number(role), Name(acc, CHILDID_SELF).c_str(),
+                Place(acc, CHILDID_SELF).c_str());
+    const std::vector<LONG> ids = ChildIds(acc);
+    std::printf("children %zu\n", ids.size());
+    for (LONG id : ids) {
+        const VARIANT c = Child(id);
+        VARIANT state;
         VariantInit(&role);
         VariantInit(&state);
         acc->get_accRole(c, &role);
         acc->get_accState(c, &state);
-        BSTR name = nullptr, value = nullptr, action = nullptr;
-        acc->get_accName(c, &name);
+        BSTR value = nullptr, action = nullptr, description = nullptr;
         acc->get_accValue(c, &value);
         acc->get_accDefaultAction(c, &action);
-        const std::string n = Take(name);
-        std::printf("child\t%ld\t%s\t%s\t%lx\t%s\n", role.vt == VT_I4 ? role.lVal : -1, n.c_str(), Take(value).c_str(),
-                    state.vt == VT_I4 ? static_cast<unsigned long>(state.lVal) : 0ul, Take(action).c_str());
-        lines.push_back({c.lVal, n});
+        acc->get_accDescription(c, &description);
+        std::printf("child\t%ld\t%s\t%s\t%lx\t%s\t%s\t%s\n", Number(role), Name(acc, id).c_str(), Take(value).c_str(),
+                    static_cast<unsigned long>(Number(state)), Take(action).c_str(), Take(description).c_str(),
+                    Place(acc, id).c_str());
     }
-    return lines;
+}
+
+void Do(const Client& acc, const std::string& wanted) {
+    HRESULT hr = E_INVALIDARG;
+    for (LONG id : ChildIds(acc))
+        if (Name(acc, id) == wanted) hr = acc->accDoDefaultAction(Child(id));
+    std::printf("done %lx\n", static_cast<unsigned long>(hr));
 }
 
 void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
@@ -94,6 +156,44 @@ void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG c
     std::fflush(stdout);
 }
 
+int Serve(const wchar_t* caption) {
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::string command(line);
+        while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
+        if (command == "quit") break;
+        const Client acc(caption);
+        if (!acc) std::printf("%s\n", acc.Why());
+        else if (command == "walk") Print(acc);
+        else if (command.rfind("do ", 0) == 0) Do(acc, command.substr(3));
+        else std::printf("unknown command\n");
+        std::printf("end\n");
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+int Once(const wchar_t* caption, const std::string& press, DWORD listen) {
+    const Client acc(caption);
+    if (!acc) {
+        std::printf("%s\n", acc.Why());
+        return 1;
+    }
+    Print(acc);
+    HWINEVENTHOOK hook = nullptr;
+    if (listen)
+        hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnEvent, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    if (!press.empty()) Do(acc, press);
+    std::fflush(stdout);
+    for (const DWORD end = GetTickCount() + listen; listen && GetTickCount() < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (hook) UnhookWinEvent(hook);
+    return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -102,48 +202,15 @@ int main() {
     if (argc < 2) return 2;
     std::wstring press;
     DWORD listen = 0;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        if (std::wstring(argv[i]) == L"--do") press = argv[i + 1];
-        if (std::wstring(argv[i]) == L"--events") listen = static_cast<DWORD>(_wtoi(argv[i + 1]));
+    bool serve = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::wstring option = argv[i];
+        if (option == L"--serve") serve = true;
+        else if (option == L"--do" && i + 1 < argc) press = argv[++i];
+        else if (option == L"--events" && i + 1 < argc) listen = static_cast<DWORD>(_wtoi(argv[++i]));
     }
     CoInitialize(nullptr);
-    HWND hwnd = FindWindowW(L"XCGUI_Window", argv[1]);
-    if (!hwnd) {
-        std::printf("no window\n");
-        return 1;
-    }
-    IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), kIAccessible,
-                                          reinterpret_cast<void**>(&acc))) ||
-        !acc) {
-        std::printf("no accessible object\n");
-        return 1;
-    }
-    BSTR name = nullptr;
-    acc->get_accName(Child(CHILDID_SELF), &name);
-    VARIANT role;
-    VariantInit(&role);
-    acc->get_accRole(Child(CHILDID_SELF), &role);
-    std::printf("client\t%ld\t%s\n", role.vt == VT_I4 ? role.lVal : -1, Take(name).c_str());
-    const auto lines = Walk(acc);
-    HWINEVENTHOOK hook = nullptr;
-    if (listen)
-        hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnEvent, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
-    if (!press.empty()) {
-        const std::string wanted = Utf8(press.c_str());
-        HRESULT hr = E_INVALIDARG;
-        for (const Line& l : lines)
-            if (l.name == wanted) hr = acc->accDoDefaultAction(Child(l.id));
-        std::printf("done %lx\n", static_cast<unsigned long>(hr));
-    }
-    std::fflush(stdout);
-    for (const DWORD end = GetTickCount() + listen; listen && GetTickCount() < end;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
-    if (hook) UnhookWinEvent(hook);
-    acc->Release();
+    const int code = serve ? Serve(argv[1]) : Once(argv[1], Utf8(press.c_str()), listen);
     CoUninitialize();
-    return 0;
+    return code;
 }
