@@ -13,7 +13,7 @@ import subprocess
 import time
 from collections import namedtuple
 
-from harness import BUILD, KIND, WINE, Window, _env, xdotool
+from harness import BUILD, KIND, WINE, Window, _env, click_at, xdotool
 
 # MSAA roles and states (oleacc.h).
 ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_STATIC, ROLE_TEXT, ROLE_PROGRESS, ROLE_CLIENT, ROLE_ALERT = (
@@ -146,12 +146,7 @@ class ReadWindow(Window):
     def click_on(self, target):
         """A mouse click at the middle of an element: a Child, or the one
         with that name."""
-        x, y = self._middle(target)
-        xdotool("mousemove", "--sync", x, y)
-        time.sleep(0.1)
-        xdotool("mousedown", 1)
-        time.sleep(0.05)
-        xdotool("mouseup", 1)
+        click_at(*self._middle(target))
 
     def type_over(self, find, text):
         """Types text over what the element find(tree) holds, as a user does,

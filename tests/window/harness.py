@@ -79,6 +79,15 @@ def screenshot(name=None, box=None):
     return img
 
 
+def click_at(x, y, button=1):
+    """A click at a point of the screen, paced as a hand would."""
+    xdotool("mousemove", "--sync", x, y)
+    time.sleep(0.1)
+    xdotool("mousedown", button)
+    time.sleep(0.05)
+    xdotool("mouseup", button)
+
+
 def top_windows():
     """(id, title) of every visible window on the display."""
     out = xdotool("search", "--onlyvisible", "--name", "", check=False)
@@ -129,11 +138,8 @@ class Window:
         xdotool("mousemove", "--sync", wx + x, wy + y)
 
     def click(self, x, y, button=1):
-        self.move(x, y)
-        time.sleep(0.1)
-        xdotool("mousedown", button)
-        time.sleep(0.05)
-        xdotool("mouseup", button)
+        wx, wy, _, _ = self.geometry()
+        click_at(wx + x, wy + y, button)
         time.sleep(0.2)
 
     def type(self, text, delay_ms=40):

@@ -161,4 +161,6 @@ def end_varnel_processes():
             os.kill(pid, 9)
         except OSError:
             pass
-    time.sleep(0.5)
+    end = time.time() + 5
+    while varnel_processes() and time.time() < end:
+        time.sleep(0.1)
