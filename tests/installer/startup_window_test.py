@@ -26,27 +26,29 @@ class StartupWindow(InstallerTest):
         self.assertEqual(app.wait_exit(), 0)
 
     def test_a_vendor_skin_packed_by_varnel_pack_is_what_the_window_shows(self):
-        # The shipped skin with another header picture and a red 快速安装 button.
+        # The shipped skin as a vendor's archive, with another header picture
+        # and a red 快速安装 button.
+        import io
         import subprocess
         import zipfile
         from PIL import Image
-        skin = os.path.join(BUILD, "wt", "skin")
-        shutil.rmtree(skin, ignore_errors=True)
-        shutil.rmtree(skin + "-setup", ignore_errors=True)
-        with zipfile.ZipFile(os.path.join(BUILD, "ui_package.zip")) as z:
-            for info in z.infolist():
-                target = os.path.join(skin, *info.filename.split("\\"))
-                os.makedirs(os.path.dirname(target), exist_ok=True)
-                with open(target, "wb") as f:
-                    f.write(z.read(info))
-        Image.new("RGB", (582, 280), GREEN).save(os.path.join(skin, "img", "背景图（大）.png"))
-        res = os.path.join(skin, "resource.res")
-        with open(res, encoding="utf-8") as f:
-            text = f.read()
-        with open(res, "w", encoding="utf-8") as f:
-            f.write(text.replace("22(-4664032)", "22(-13618976)"))  # ABGR FF3030E0
-        packed = os.path.join(skin + "-setup", "VarnelSetup.exe")
-        os.makedirs(os.path.dirname(packed), exist_ok=True)
+        work = os.path.join(BUILD, "wt", "skin")
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        header = io.BytesIO()
+        Image.new("RGB", (582, 280), GREEN).save(header, "PNG")
+        skin = os.path.join(work, "皮肤.zip")
+        with zipfile.ZipFile(os.path.join(BUILD, "ui_package.zip")) as shipped, zipfile.ZipFile(skin, "w") as vendor:
+            for info in shipped.infolist():
+                data = shipped.read(info)
+                name = info.filename if info.flag_bits & 0x800 else info.filename.encode("cp437").decode("gbk")
+                if name == "img\\背景图（大）.png":
+                    data = header.getvalue()
+                elif name == "resource.res":
+                    data = data.replace(b"22(-4664032)", b"22(-13618976)")  # ABGR FF3030E0
+                vendor.writestr(info, data)
+        packed = os.path.join(work, "setup", "VarnelSetup.exe")
+        os.makedirs(os.path.dirname(packed))
         run = subprocess.run([os.path.join(BUILD, "host", "varnel-pack"), "--stub",
                               os.path.join(BUILD, "bin", "VarnelSetup-stub.exe"), "--app",
                               os.path.join(BUILD, "payload.zip"), "--skin", skin, "--out", packed],
