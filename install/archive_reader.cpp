@@ -289,9 +289,8 @@ bool ArchiveReader::MoveTo(int index) {
 }
 
 bool ArchiveReader::ReadCurrentItem(Item& item) {
-    ZipEntry entry;
+    ZipEntry& entry = item.entry;
     if (!ReadCurrentEntry(static_cast<unzFile>(archive_), stream_.bytes, entry)) return false;
-    item.dataOffset = entry.dataOffset;
     item.name = CleanEntryName(entry.storedName);
     item.attributes = EntryAttributes(entry.versionMadeBy, entry.externalAttributes);
     const FILETIME dosTime = DosTimeToUtc(entry.dosDate);
@@ -299,12 +298,6 @@ bool ArchiveReader::ReadCurrentItem(Item& item) {
     item.modification = unix.modification.value_or(dosTime);
     item.access = unix.access.value_or(dosTime);
     item.creation = unix.creation.value_or(dosTime);
-    item.compressedSize = static_cast<std::uint32_t>(entry.compressedSize);
-    item.uncompressedSize = static_cast<std::uint32_t>(entry.uncompressedSize);
-    item.method = entry.method;
-    item.flags = entry.flags;
-    item.crc = entry.crc;
-    item.dosDate = entry.dosDate;
     return entry.compressedSize <= 0x7FFFFFFF && entry.uncompressedSize <= 0x7FFFFFFF;
 }
 
@@ -328,8 +321,8 @@ ArchiveItemInfo ArchiveReader::GetItemInfo(int index) {
     info.lastAccessTime = UtcToLocal(item_.access);
     info.creationTime = UtcToLocal(item_.creation);
     info.modificationTime = UtcToLocal(item_.modification);
-    info.compressedSize = static_cast<std::int32_t>(item_.compressedSize);
-    info.uncompressedSize = static_cast<std::int32_t>(item_.uncompressedSize);
+    info.compressedSize = static_cast<std::int32_t>(item_.entry.compressedSize);
+    info.uncompressedSize = static_cast<std::int32_t>(item_.entry.uncompressedSize);
     return info;
 }
 
@@ -337,12 +330,13 @@ ArchiveItemInfo ArchiveReader::GetItemInfo(int index) {
 // equal the CRC's top byte (or the DOS time's high byte when the sizes come
 // after the data).
 bool ArchiveReader::PasswordMatches() const {
-    if (item_.dataOffset > stream_.bytes.size() || stream_.bytes.size() - item_.dataOffset < 12) return false;
+    const ZipEntry& entry = item_.entry;
+    if (entry.dataOffset > stream_.bytes.size() || stream_.bytes.size() - entry.dataOffset < 12) return false;
     ZipCrypto crypto(password_);
     std::uint8_t plain = 0;
-    for (std::size_t i = 0; i < 12; ++i) plain = crypto.Decrypt(stream_.bytes[item_.dataOffset + i]);
-    const std::uint8_t expected = (item_.flags & 8) ? static_cast<std::uint8_t>(item_.dosDate >> 8)
-                                                    : static_cast<std::uint8_t>(item_.crc >> 24);
+    for (std::size_t i = 0; i < 12; ++i) plain = crypto.Decrypt(stream_.bytes[entry.dataOffset + i]);
+    const std::uint8_t expected = (entry.flags & 8) ? static_cast<std::uint8_t>(entry.dosDate >> 8)
+                                                    : static_cast<std::uint8_t>(entry.crc >> 24);
     return plain == expected;
 }
 
@@ -404,29 +398,18 @@ bool ArchiveReader::TargetHoldsItem(const std::wstring& target) {
     InFile file;
     std::uint64_t size = 0;
     if (!file.Open(target, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_SEQUENTIAL_SCAN) ||
-        !file.GetSize(size) || size != item_.uncompressedSize)
+        !file.GetSize(size) || size != item_.entry.uncompressedSize)
         return false;
     if (transfer_.empty()) transfer_.resize(kTransferSize);
     uLong crc = crc32(0, nullptr, 0);
-    for (std::uint64_t done = 0; done < item_.uncompressedSize;) {
+    for (std::uint64_t done = 0; done < item_.entry.uncompressedSize;) {
         if (stop_ && stop_->load(std::memory_order_relaxed)) return false;  // a long read must not hold up the end
         DWORD read = 0;
         if (!file.ReadChunk(transfer_.data(), transfer_.size(), read) || read == 0) return false;
         crc = crc32(crc, transfer_.data(), read);
         done += read;
     }
-    return static_cast<std::uint32_t>(crc) == item_.crc;
-}
-
-ZipEntry ArchiveReader::EntryFacts() const {
-    ZipEntry entry;
-    entry.method = item_.method;
-    entry.flags = item_.flags;
-    entry.crc = item_.crc;
-    entry.compressedSize = item_.compressedSize;
-    entry.uncompressedSize = item_.uncompressedSize;
-    entry.dataOffset = item_.dataOffset;
-    return entry;
+    return static_cast<std::uint32_t>(crc) == item_.entry.crc;
 }
 
 ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
@@ -450,17 +433,18 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
         if (!probe) return refused(ArchiveResult::kCannotCreate);
     }
 
-    const bool encrypted = item_.flags & 1;
+    const std::uint32_t method = item_.entry.method;
+    const bool encrypted = item_.entry.flags & 1;
     if (encrypted && (password_.empty() || !PasswordMatches())) return ArchiveResult::kPasswordNeeded;
-    if (!IsReadableMethod(item_.method) || (encrypted && item_.method == kMethodZstd)) return ArchiveResult::kCorrupt;
+    if (!IsReadableMethod(method) || (encrypted && method == kMethodZstd)) return ArchiveResult::kCorrupt;
 
     // Encrypted entries are read raw and decrypted here; the others are
     // decoded by the method they name.
     OpenZipEntry entry(static_cast<unzFile>(archive_));
     EntryData data(static_cast<unzFile>(archive_), stream_.bytes, zstd_);
-    if (encrypted ? !entry.Open(nullptr, 1) : !data.Open(EntryFacts())) return ArchiveResult::kCorrupt;
+    if (encrypted ? !entry.Open(nullptr, 1) : !data.Open(item_.entry)) return ArchiveResult::kCorrupt;
     std::optional<DecryptingInflater> decrypting;
-    if (encrypted) decrypting.emplace(static_cast<unzFile>(archive_), ZipCrypto(password_), item_.method == Z_DEFLATED);
+    if (encrypted) decrypting.emplace(static_cast<unzFile>(archive_), ZipCrypto(password_), method == Z_DEFLATED);
     const auto read = [&](std::uint8_t* out, unsigned size) {
         return decrypting ? decrypting->Read(out, size) : data.Read(out, size);
     };
@@ -504,9 +488,9 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
         total += static_cast<std::uint64_t>(n);
     }
     // An empty chunk before the end means the data was cut short.
-    const bool crcMatched = !decrypting || decrypting->Crc() == item_.crc;
+    const bool crcMatched = !decrypting || decrypting->Crc() == item_.entry.crc;
     const bool whole = encrypted ? entry.CloseChecked() : data.Finish();
-    if (total != item_.uncompressedSize || !whole || !crcMatched) return damaged;
+    if (total != item_.entry.uncompressedSize || !whole || !crcMatched) return damaged;
 
     SetFileTime(temporary.Handle(), &item_.creation, &item_.access, &item_.modification);
     if (!temporary.MoveOver(target)) {

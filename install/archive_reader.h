@@ -81,14 +81,13 @@ public:
     const std::string& BaseDirectory() const { return baseDirectory_; }
 
 private:
+    // An entry as read, and what the installer makes of it.
     struct Item {
         int index = -1;
+        ZipEntry entry;
         std::string name;
         std::uint32_t attributes = 0;
         FILETIME creation{}, access{}, modification{};  // UTC
-        std::uint32_t compressedSize = 0, uncompressedSize = 0;
-        std::uint32_t method = 0, flags = 0, crc = 0, dosDate = 0;
-        std::uint64_t dataOffset = 0;
     };
 
     ArchiveResult LookUp(int index);
@@ -96,7 +95,6 @@ private:
     bool ReadCurrentItem(Item& item);
     bool PasswordMatches() const;
     ArchiveResult ExtractFile(const std::string& path);
-    ZipEntry EntryFacts() const;
     ArchiveResult Refused(ArchiveResult result, const std::wstring& target);
     bool TargetHoldsItem(const std::wstring& target);
     void MakeDirectory(std::string_view directoryPart, bool useBase) const;
