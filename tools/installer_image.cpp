@@ -299,6 +299,14 @@ std::uint32_t Checksum(const std::vector<std::span<const std::uint8_t>>& parts, 
     return static_cast<std::uint32_t>(sum + offset);
 }
 
+// The blocks the installer looks up; a stub without its UI library is refused.
+StubBlocks BlocksOf(ResourceNode& root) {
+    StubBlocks blocks{Block(root, u"UI_LIBRARY").data, Block(root, u"UI_PACKAGE").data, Block(root, u"PAYLOAD").data};
+    if (blocks.uiLibrary.size() < 2 || blocks.uiLibrary[0] != 'M' || blocks.uiLibrary[1] != 'Z')
+        throw PackError("damaged stub: its UI library block is not a program library");
+    return blocks;
+}
+
 }  // namespace
 
 std::uint64_t PackedImage::Size() const {
@@ -308,18 +316,14 @@ std::uint64_t PackedImage::Size() const {
 }
 
 StubBlocks ReadStubBlocks(std::span<const std::uint8_t> stub) {
-    const Headers h = ReadHeaders(stub);
-    ResourceNode root = ReadResources(stub, h);
-    StubBlocks blocks{Block(root, u"UI_LIBRARY").data, Block(root, u"UI_PACKAGE").data, Block(root, u"PAYLOAD").data};
-    if (blocks.uiLibrary.size() < 2 || blocks.uiLibrary[0] != 'M' || blocks.uiLibrary[1] != 'Z')
-        throw PackError("damaged stub: its UI library block is not a program library");
-    return blocks;
+    ResourceNode root = ReadResources(stub, ReadHeaders(stub));
+    return BlocksOf(root);
 }
 
 PackedImage PackInstaller(std::span<const std::uint8_t> stub, const InstallerBlocks& blocks) {
     const Headers h = ReadHeaders(stub);
-    ReadStubBlocks(stub);
     ResourceNode root = ReadResources(stub, h);
+    BlocksOf(root);
     Block(root, u"PAYLOAD").data = blocks.payload;
     if (!blocks.uiPackage.empty()) Block(root, u"UI_PACKAGE").data = blocks.uiPackage;
 
