@@ -5,6 +5,7 @@ import shutil
 import time
 import unittest
 
+from accessible import ROLE_STATIC, ReadWindow, ScreenReader
 from harness import BUILD, Program, count_near, near, pixel, xdotool
 
 APP = os.path.join(BUILD, "payload", "varnel.exe")
@@ -15,7 +16,6 @@ HEADER_BLUE = (0x50, 0x8A, 0xFF)  # the library window's header (resource.res)
 PLAIN_BLUE = (0x1E, 0x6F, 0xD9)   # the plain window's band
 WHITE = (0xFF, 0xFF, 0xFF)
 INK = (0x33, 0x33, 0x33)
-CLOSE = (416, 20)                 # centre of the close button, content-relative
 
 
 def folder(name, library):
@@ -43,6 +43,15 @@ class AppWindow(unittest.TestCase):
     def test_library_window_shows_name_version_and_folder_and_closes(self):
         path = folder("skinned", True)
         app, win = self.start(path)
+        reader = ScreenReader("Varnel")
+        self.addCleanup(reader.kill)
+        win = ReadWindow(win, reader)
+        tree = win.wait(lambda t: len(t) > 0, what="the window's texts")
+        texts = [name for name, _ in tree.of_role(ROLE_STATIC)]
+        self.assertEqual(len(texts), 3, tree)
+        self.assertEqual(texts[0], "Varnel")
+        self.assertRegex(texts[1], r"^版本 \d+(\.\d+){3}$")
+        self.assertEqual(texts[2], "运行位置：D:\\payload_app\\skinned")
         img = win.screenshot("payload-app-skinned")
         self.assertEqual(img.size, (442, 222), "the layout's content size (452 x 232 less the shadow)")
         self.assertTrue(near(pixel(img, 8, 8), HEADER_BLUE), pixel(img, 8, 8))
@@ -56,7 +65,7 @@ class AppWindow(unittest.TestCase):
         location = count_near(img, (20, 160, 400, 40), INK, 60)
         self.assertGreater(version, 40)
         self.assertGreater(location, version)
-        win.click(*CLOSE)
+        win.click_on("关闭")
         self.assertEqual(app.wait_exit(), 0)
         self.assertTrue(app.wait_gone(win))
 
