@@ -13,12 +13,12 @@ import subprocess
 import time
 from collections import namedtuple
 
-from harness import BUILD, KIND, WINE, Window, _env, click_at, xdotool
+from harness import BUILD, KIND, WINE, Program, Window, _env, click_at, xdotool
 
 # MSAA roles and states (oleacc.h).
 ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_STATIC, ROLE_TEXT, ROLE_PROGRESS, ROLE_CLIENT, ROLE_ALERT = (
     0x2B, 0x2C, 0x1E, 0x29, 0x2A, 0x30, 0x0A, 0x08)
-CHECKED, FOCUSED, FOCUSABLE, UNAVAILABLE = 0x10, 0x4, 0x100000, 0x1
+CHECKED, FOCUSABLE = 0x10, 0x100000
 
 # One child; rect is (x, y, w, h) on the screen.
 Child = namedtuple("Child", "role value state action description rect")
@@ -53,13 +53,11 @@ class Tree(dict):
 
 def walk(*args, caption="Varnel安装"):
     """One reading by a fresh acc_walk, which may also press a child (--do
-    NAME) or listen for events (--events MS): the Tree and the raw lines."""
-    from harness import Program
+    NAME) or listen for events (--events MS) and print them."""
     p = Program("bin/acc_walk.exe", caption, *args, name="acc_walk").start()
     p.wait_exit(timeout=30)
     p.kill()
-    out = p.output()
-    return Tree(out), out
+    return Tree(p.output())
 
 
 class ScreenReader:
@@ -76,21 +74,25 @@ class ScreenReader:
         self._pending = b""
 
     def _ask(self, command, timeout=30):
+        """The lines of the answer, each ending in a newline."""
         self.proc.stdin.write((command + "\n").encode("utf-8"))
         self.proc.stdin.flush()
         end = time.time() + timeout
-        while b"\nend\n" not in b"\n" + self._pending.replace(b"\r\n", b"\n"):
-            left = end - time.time()
-            if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
-                raise TimeoutError("the screen reader did not answer %r" % command)
-            chunk = os.read(self.proc.stdout.fileno(), 65536)
-            if not chunk:
-                raise RuntimeError("the screen reader ended")
-            self._pending += chunk
-        text = self._pending.replace(b"\r\n", b"\n")
-        at = (b"\n" + text).index(b"\nend\n")
-        self._pending = text[at + 4:]
-        return text[:at].decode("utf-8", "replace")
+        answer = ""
+        while True:
+            while b"\n" not in self._pending:
+                left = end - time.time()
+                if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
+                    raise TimeoutError("the screen reader did not answer %r" % command)
+                chunk = os.read(self.proc.stdout.fileno(), 65536)
+                if not chunk:
+                    raise RuntimeError("the screen reader ended")
+                self._pending += chunk
+            line, self._pending = self._pending.split(b"\n", 1)
+            line = line.rstrip(b"\r").decode("utf-8", "replace")
+            if line == "end":
+                return answer
+            answer += line + "\n"
 
     def tree(self):
         return Tree(self._ask("walk"))
@@ -98,7 +100,7 @@ class ScreenReader:
     def press(self, name):
         """The child's default action, as a screen reader's user asks for it."""
         answer = self._ask("do " + name)
-        if "done 0\n" not in answer + "\n":
+        if "done 0\n" not in answer:
             raise AssertionError("%s could not be pressed: %s" % (name, answer.strip()))
 
     def wait(self, ready, timeout=20, what=None):

@@ -75,7 +75,7 @@ class XcguiWindow(unittest.TestCase):
         self.assertNotIn("返回", tree, "hidden pages are not exposed")
         self.assertNotIn("浏览", tree)
         # A press by the screen reader, and the change it is told of.
-        _, out = walk("--do", AGREE, "--events", "1500")
+        out = walk("--do", AGREE, "--events", "1500").lines
         self.assertIn("event 800a %s\n" % AGREE, out)  # state change
         self.win.wait(lambda t: not t[AGREE].state & CHECKED, what="the box unticked")
         self.reader.press(AGREE)
@@ -126,7 +126,7 @@ class XcguiWindow(unittest.TestCase):
         self.assertEqual(tree["浏览"].role, ROLE_BUTTON)
         self.assertEqual(tree["创建桌面图标"].role, ROLE_CHECK)
 
-        _, out = walk("--do", "浏览", "--events", "2000")  # four popups, one per skin
+        out = walk("--do", "浏览", "--events", "2000").lines  # four popups, one per skin
         self.app.wait_output("click 按钮_浏览")
         for text in ["安装成功。", "安装位置无效。", "这是一条信息。", "出现错误。"]:
             self.assertIn("event 2 %s\n" % text, out)  # alerts
