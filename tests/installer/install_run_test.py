@@ -253,7 +253,8 @@ class InstallRun(InstallerTest):
         return tree
 
     def _assert_failed_run(self, win, name, old_app, told):
-        self.assertTrue(status(self._failure_told(win, name)).startswith(told))
+        shown = status(self._failure_told(win, name))
+        self.assertTrue(shown.startswith(told), shown)
         self.assertFalse(os.path.exists(LINK))
         self.assertFalse(os.path.exists(RECORD))
         with open(old_app, "rb") as f:
