@@ -429,8 +429,8 @@ ArchiveResult ArchiveReader::ExtractFile(const std::string& path) {
             SetLastError(ERROR_ACCESS_DENIED);
             return refused(ArchiveResult::kCannotCreate);
         }
-        FileHandle probe(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!probe) return refused(ArchiveResult::kCannotCreate);
+        OutFile probe;  // write access, no sharing: in use or refused shows here
+        if (!probe.Create(target, 0, OPEN_EXISTING, 0)) return refused(ArchiveResult::kCannotCreate);
     }
 
     const std::uint32_t method = item_.entry.method;

@@ -67,7 +67,8 @@ int EntryData::Read(std::uint8_t* out, unsigned size) {
         n = static_cast<int>(output.pos);
     }
     if (n > 0) {
-        crc_ = static_cast<std::uint32_t>(crc32(crc_, out, static_cast<uInt>(n)));
+        // minizip keeps the CRC of what it reads; Zstandard data's is kept here.
+        if (zstdEntry_) crc_ = static_cast<std::uint32_t>(crc32(crc_, out, static_cast<uInt>(n)));
         total_ += static_cast<unsigned>(n);
         if (total_ > expectedSize_) return -1;
     } else if (n == 0) {
@@ -79,9 +80,9 @@ int EntryData::Read(std::uint8_t* out, unsigned size) {
 bool EntryData::Finish() {
     if (!open_) return false;
     open_ = false;
-    // minizip checks the CRC of what it inflated; Zstandard's is checked here.
-    const bool closed = zstdEntry_ || unzCloseCurrentFile(archive_) == UNZ_OK;
-    return ended_ && closed && total_ == expectedSize_ && crc_ == expectedCrc_;
+    // minizip's close checks the CRC of what it read.
+    const bool checked = zstdEntry_ ? crc_ == expectedCrc_ : unzCloseCurrentFile(archive_) == UNZ_OK;
+    return ended_ && checked && total_ == expectedSize_;
 }
 
 }  // namespace varnel
