@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr std::uint32_t kZstd = 93;  // Zstandard entries
 
 namespace fs = std::filesystem;
 
@@ -71,7 +70,7 @@ const std::uint8_t* EntryData(std::span<const std::uint8_t> zip, const Entry& e)
 // The entry's data unpacked whole into a buffer that holds it: one inflate
 // (or Zstandard) call, or a copy when it is stored.
 void UnpackWhole(std::span<const std::uint8_t> zip, const Entry& e, std::vector<std::uint8_t>& out) {
-    if (e.method == kZstd) {
+    if (e.method == varnel::kMethodZstd) {
         ZSTD_decompress(out.data(), out.size(), EntryData(zip, e), e.packed);
         return;
     }
@@ -102,7 +101,7 @@ double ChunkedInflate(std::span<const std::uint8_t> zip, const std::vector<Entry
     const double start = Now();
     ZSTD_DStream* zstd = ZSTD_createDStream();
     for (const Entry& e : entries) {
-        if (e.method == kZstd) {
+        if (e.method == varnel::kMethodZstd) {
             ZSTD_initDStream(zstd);
             ZSTD_inBuffer in{EntryData(zip, e), e.packed, 0};
             uLong crc = crc32(0, nullptr, 0);

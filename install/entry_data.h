@@ -14,8 +14,6 @@
 
 namespace varnel {
 
-inline constexpr std::uint32_t kMethodStored = 0, kMethodDeflate = 8, kMethodZstd = 93;
-
 // True for the methods the installer decodes.
 inline bool IsReadableMethod(std::uint32_t method) {
     return method == kMethodStored || method == kMethodDeflate || method == kMethodZstd;

@@ -5,8 +5,6 @@
 namespace varnel {
 namespace {
 
-constexpr std::uint32_t kMethodZstd = 93;
-
 std::uint32_t Le16(std::span<const std::uint8_t> b, std::uint64_t at) { return b[at] | (b[at + 1] << 8); }
 std::uint32_t Le32(std::span<const std::uint8_t> b, std::uint64_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
 

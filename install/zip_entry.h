@@ -12,6 +12,9 @@
 
 namespace varnel {
 
+// The compression methods the installer decodes (ZIP's numbers).
+inline constexpr std::uint32_t kMethodStored = 0, kMethodDeflate = 8, kMethodZstd = 93;
+
 struct ZipEntry {
     std::string storedName;  // the whole stored name, raw bytes
     std::uint32_t versionMadeBy = 0, externalAttributes = 0;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "install/zip_entry.h"
 #include "tools/little_endian.h"
 #include "tools/pack_error.h"
 
@@ -28,9 +29,6 @@ constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint16_t kVersion = 20;      // 2.0: deflate; upper byte 0 = host DOS
 constexpr std::uint16_t kVersionZstd = 63;  // 6.3: Zstandard
-constexpr std::uint16_t kDeflated = 8;
-constexpr std::uint16_t kZstd = 93;
-constexpr std::uint16_t kStored = 0;
 // Chosen by measurement on a large payload (bench/pack).
 constexpr int kZstdLevel = 19;
 constexpr std::uint32_t kFolderAttribute = 0x10;
@@ -191,7 +189,9 @@ Bytes WriteZip(const std::vector<ZipSource>& sources, const ZipSettings& setting
     central.reserve(sources.size());
     const bool descriptor = settings.flags & 8;
     const bool zstd = settings.method == EntryMethod::Zstd;
-    const auto method = [&](const ZipSource& e) { return e.folder ? kStored : zstd ? kZstd : kDeflated; };
+    const auto method = [&](const ZipSource& e) {
+        return e.folder ? kMethodStored : zstd ? kMethodZstd : kMethodDeflate;
+    };
     const auto version = [&](const ZipSource& e) { return e.folder || !zstd ? kVersion : kVersionZstd; };
     Bytes zip;
     {
