@@ -7,10 +7,6 @@
 
 namespace varnel {
 
-// The packers' frames need at most an 8 MB window (level 19); a frame that
-// asks for more is taken as damaged rather than given the memory.
-constexpr int kMaxWindowLog = 23;
-
 struct ZstdDecoder::State {
     ZSTD_DCtx* context = ZSTD_createDCtx();
     ZSTD_inBuffer in{nullptr, 0, 0};
@@ -18,7 +14,7 @@ struct ZstdDecoder::State {
 };
 
 ZstdDecoder::ZstdDecoder() : state_(std::make_unique<State>()) {
-    if (state_->context) ZSTD_DCtx_setParameter(state_->context, ZSTD_d_windowLogMax, kMaxWindowLog);
+    if (state_->context) ZSTD_DCtx_setParameter(state_->context, ZSTD_d_windowLogMax, kZstdMaxWindowLog);
 }
 ZstdDecoder::~ZstdDecoder() = default;
 

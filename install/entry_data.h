@@ -19,6 +19,11 @@ inline bool IsReadableMethod(std::uint32_t method) {
     return method == kMethodStored || method == kMethodDeflate || method == kMethodZstd;
 }
 
+// The largest Zstandard window the decoder takes (8 MB): the packers write
+// their frames within it, and a frame that asks for more is taken as
+// damaged rather than given the memory.
+inline constexpr int kZstdMaxWindowLog = 23;
+
 // The Zstandard decoder, kept by a reader for all the entries of an archive
 // rather than made again for each.
 class ZstdDecoder {

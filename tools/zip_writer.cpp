@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "install/zip_entry.h"
+#include "install/entry_data.h"
 #include "tools/little_endian.h"
 #include "tools/pack_error.h"
 
@@ -63,9 +63,8 @@ bool DeflateInto(const Bytes& plain, int level, Bytes& out) {
 bool ZstdInto(const Bytes& plain, Bytes& out) {
     ZSTD_CCtx* context = ZSTD_createCCtx();
     if (!context) return false;
-    // The installer's decoder takes windows of up to 8 MB.
     ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, kZstdLevel);
-    ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, 23);
+    ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, kZstdMaxWindowLog);  // what the installer decodes
     out.resize(ZSTD_compressBound(plain.size()));
     const std::size_t n = ZSTD_compress2(context, out.data(), out.size(), plain.data(), plain.size());
     ZSTD_freeCCtx(context);
