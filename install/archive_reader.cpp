@@ -19,9 +19,6 @@ namespace {
 constexpr std::size_t kTransferSize = 16384;
 constexpr std::uint64_t kUnixEpochSeconds = 11644473600ull;  // 1601 -> 1970
 
-std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
-
 FILETIME FromQuad(std::uint64_t value) {
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }

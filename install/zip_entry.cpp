@@ -5,9 +5,6 @@
 namespace varnel {
 namespace {
 
-std::uint32_t Le16(std::span<const std::uint8_t> b, std::uint64_t at) { return b[at] | (b[at + 1] << 8); }
-std::uint32_t Le32(std::span<const std::uint8_t> b, std::uint64_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
-
 // minizip opens only stored and deflate entries, even raw; a Zstandard
 // entry's local header is found through its central header and checked here
 // as minizip checks the others.
@@ -16,12 +13,12 @@ bool ReadLocalHeader(unzFile archive, std::span<const std::uint8_t> bytes, const
     unz64_file_pos position{};
     if (unzGetFilePos64(archive, &position) != UNZ_OK) return false;
     const std::uint64_t central = position.pos_in_zip_directory;
-    if (central > bytes.size() || bytes.size() - central < 46 || Le32(bytes, central) != 0x02014b50) return false;
-    const std::uint64_t local = Le32(bytes, central + 42);
-    if (local > bytes.size() || bytes.size() - local < 30 || Le32(bytes, local) != 0x04034b50 ||
-        Le16(bytes, local + 8) != info.compression_method)
+    if (central > bytes.size() || bytes.size() - central < 46 || Le32(&bytes[central]) != 0x02014b50) return false;
+    const std::uint64_t local = Le32(&bytes[central + 42]);
+    if (local > bytes.size() || bytes.size() - local < 30 || Le32(&bytes[local]) != 0x04034b50 ||
+        Le16(&bytes[local + 8]) != info.compression_method)
         return false;
-    const std::uint64_t nameLength = Le16(bytes, local + 26), extraLength = Le16(bytes, local + 28);
+    const std::uint64_t nameLength = Le16(&bytes[local + 26]), extraLength = Le16(&bytes[local + 28]);
     const std::uint64_t data = local + 30 + nameLength + extraLength;
     if (data > bytes.size() || bytes.size() - data < info.compressed_size || nameLength != name.size() ||
         !std::equal(name.begin(), name.end(), bytes.begin() + static_cast<std::ptrdiff_t>(local + 30),

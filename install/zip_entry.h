@@ -15,6 +15,10 @@ namespace varnel {
 // The compression methods the installer decodes (ZIP's numbers).
 inline constexpr std::uint32_t kMethodStored = 0, kMethodDeflate = 8, kMethodZstd = 93;
 
+// Little-endian fields, as ZIP's headers hold them.
+inline std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+inline std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
+
 struct ZipEntry {
     std::string storedName;  // the whole stored name, raw bytes
     std::uint32_t versionMadeBy = 0, externalAttributes = 0;
