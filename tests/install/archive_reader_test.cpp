@@ -19,6 +19,7 @@
 
 #include "install/archive_reader.h"
 #include "install/background_extraction.h"
+#include "tests/patience.h"
 
 namespace varnel {
 
@@ -562,7 +563,7 @@ TEST_F(ArchiveTest, TheErrorBoxEndingTheProcessMidItemLeavesNoPartOfIt) {
         PROCESS_INFORMATION child{};
         ASSERT_TRUE(CreateProcessW(helper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                    &startup, &child));
-        const DWORD waited = WaitForSingleObject(child.hProcess, 60000);
+        const DWORD waited = WaitForSingleObject(child.hProcess, testing_support::Patience(60000));
         if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
         DWORD code = 0;
         GetExitCodeProcess(child.hProcess, &code);

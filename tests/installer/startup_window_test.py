@@ -6,7 +6,7 @@ import shutil
 import time
 
 from common import InstallerTest, main
-from harness import count_near, near, pixel
+from harness import count_near, near, patience, pixel
 from installer import BLUE, BUILD, CLOSE, TEAL, TITLE, page
 
 GREEN = (0x30, 0xA0, 0x40)
@@ -111,7 +111,7 @@ class StartupWindow(InstallerTest):
         app.start()
         from harness import top_windows
         titles = set()
-        end = time.time() + 40
+        end = time.time() + patience(40)
         while time.time() < end and not titles & {"Varnel安装", "错误"} and app.proc.poll() is None:
             time.sleep(0.3)
             titles = {name for _, name in top_windows()}

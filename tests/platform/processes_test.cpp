@@ -23,13 +23,13 @@ protected:
         started_.push_back(info);
         return info;
     }
-    static bool Ends(const PROCESS_INFORMATION& info) { return WaitForSingleObject(info.hProcess, 20000) == WAIT_OBJECT_0; }
+    static bool Ends(const PROCESS_INFORMATION& info) { return WaitForSingleObject(info.hProcess, Patience(20000)) == WAIT_OBJECT_0; }
     static bool StillRuns(const PROCESS_INFORMATION& info) { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
 
     void TearDown() override {
         for (auto& info : started_) {
             TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 20000);
+            WaitForSingleObject(info.hProcess, Patience(20000));
             CloseHandle(info.hProcess);
             CloseHandle(info.hThread);
         }

@@ -264,7 +264,7 @@ protected:
     DWORD RunLauncher(const std::string& directory) {
         PROCESS_INFORMATION info = Start(HelperPath(), "launch \"" + directory + "\"");
         EXPECT_NE(info.hProcess, nullptr);
-        EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(info.hProcess, Patience(30000)), WAIT_OBJECT_0);
         DWORD code = 99;
         GetExitCodeProcess(info.hProcess, &code);
         CloseHandle(info.hProcess);
@@ -284,7 +284,7 @@ TEST_F(LaunchTest, TheDesktopShellStartsVarnelExeInTheInstallersDirectoryAndItEn
     // Started by the shell, so with the user's own rights, not the
     // installer's; in the directory the installer ran in (its own folder).
     std::string marker;
-    for (int i = 0; i < 50 && marker.find('\n') == std::string::npos; ++i, Sleep(100))
+    for (DWORD i = 0; i < Patience(50) && marker.find('\n') == std::string::npos; ++i, Sleep(100))
         marker = ReadAll(directory + "\\varnel.exe.started");
     EXPECT_EQ(marker, "explorer.exe\n" + ProgramFolder() + "\n");
     // Let the started copy finish before the folder goes.
@@ -316,7 +316,7 @@ TEST(PickFolder, NoDialogBeforeWindowsSix) {
         PROCESS_INFORMATION info = Start(probe, arguments);
         EXPECT_NE(info.hProcess, nullptr);
         // A dialog would keep it open: it must end by itself.
-        const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
+        const bool ended = WaitForSingleObject(info.hProcess, Patience(30000)) == WAIT_OBJECT_0;
         if (!ended) TerminateProcess(info.hProcess, 1);
         DWORD code = 99;
         GetExitCodeProcess(info.hProcess, &code);

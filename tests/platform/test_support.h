@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/patience.h"
+
 namespace testing_support {
 
 // Serialises tests across the test processes ctest runs side by side.
@@ -128,9 +130,10 @@ inline PROCESS_INFORMATION Start(const std::string& program, const std::string& 
     return info;
 }
 
-// Waits up to `ms` for a file to appear.
+// Waits up to `ms` (as Patience scales it) for a file to appear.
 inline bool WaitForFile(const std::string& path, DWORD ms) {
-    for (DWORD waited = 0; waited < ms; waited += 50) {
+    const DWORD limit = Patience(ms);
+    for (DWORD waited = 0; waited < limit; waited += 50) {
         if (Exists(path)) return true;
         Sleep(50);
     }

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "startup/program.h"
+#include "tests/patience.h"
 #include "tests/startup/test_support.h"
 
 using namespace varnel;
@@ -96,7 +97,7 @@ HelperEnd RunExhaustHelper(const std::string& arguments, DWORD holdMs = 0) {
     }
     BoxSearch search{child.dwProcessId, {}};
     ULONGLONG firstSeen = 0;
-    for (int i = 0; i < 600 && end.waited == WAIT_TIMEOUT; ++i) {
+    for (DWORD i = 0; i < testing_support::Patience(600) && end.waited == WAIT_TIMEOUT; ++i) {
         EnumWindows(FindBoxesOf, reinterpret_cast<LPARAM>(&search));
         if (!search.found.empty() && firstSeen == 0) firstSeen = GetTickCount64();
         if (firstSeen != 0 && GetTickCount64() - firstSeen >= holdMs)

@@ -36,8 +36,35 @@ def _build_arch():
 ARCH = _build_arch()
 X64 = ARCH == "x86_64"
 WINE = "/usr/lib/wine/wine64" if X64 else "wine"
-# The cases run again on the 64-bit prefix keep their pictures and logs apart.
-KIND = [os.environ["VARNEL_PREFIX_KIND"]] if os.environ.get("VARNEL_PREFIX_KIND") == "wow64" else []
+# Wine's own tools (reg, wmic) run 64-bit wherever the prefix is 64-bit: a
+# 32-bit one may run only under emulation there.
+TOOLS = "wine" if ARCH == "i686" and os.environ.get("VARNEL_PREFIX_KIND") != "wow64" else "/usr/lib/wine/wine64"
+# Waits stretch by VARNEL_TIME_SCALE where the programs run under user-mode
+# emulation (scripts/emulate): a process start there costs tens of seconds.
+TIME_SCALE = float(os.environ.get("VARNEL_TIME_SCALE") or 1)
+EMULATED = TIME_SCALE > 1
+# The cases run again on the 64-bit prefix, natively or emulated, keep their
+# pictures and logs apart.
+KIND = ["emulated"] if EMULATED else [os.environ["VARNEL_PREFIX_KIND"]] if os.environ.get("VARNEL_PREFIX_KIND") == "wow64" else []
+
+
+def patience(seconds):
+    """How long to wait for what takes `seconds` natively."""
+    return seconds * TIME_SCALE
+
+
+# Emulated, a 32-bit program may crash in the emulator's own teardown after
+# it has ended (qemu 7.2, a process with threads still running), so its
+# Linux exit status tells a signal: the programs are started through a
+# native relay that ends with the exit code Windows records.
+RELAY = os.environ.get("VARNEL_EXIT_RELAY") if EMULATED else None
+
+
+def windows_path(path):
+    """The D: path of a file in the build folder (the prefix maps D: there)."""
+    return "D:\\" + os.path.relpath(path, BUILD).replace("/", "\\")
+
+
 SCREENSHOTS = os.path.join(BUILD, "screenshots", *KIND)
 
 
@@ -123,7 +150,7 @@ class Window:
         """The window's picture once ready(img) holds (its paint may lag
         behind an input or what it tells a screen reader), or the last one
         taken; saved when named."""
-        end = time.time() + timeout
+        end = time.time() + patience(timeout)
         img = self.screenshot()
         while not ready(img) and time.time() < end:
             time.sleep(0.1)
@@ -172,7 +199,8 @@ class Program:
     def start(self):
         self._out = open(self.stdout_path, "wb")
         self._err = open(self.stderr_path, "wb")
-        self.proc = subprocess.Popen([WINE, self.exe, *self.args], cwd=self.cwd, env=_env(),
+        command = [TOOLS, RELAY, windows_path(self.exe)] if RELAY else [WINE, self.exe]
+        self.proc = subprocess.Popen(command + self.args, cwd=self.cwd, env=_env(),
                                      stdin=subprocess.DEVNULL, stdout=self._out, stderr=self._err)
         xdotool("keyup", "Escape", "Return", check=False)
         # The pointer may still rest where an earlier test left it: keep it
@@ -193,7 +221,7 @@ class Program:
 
     def wait_output(self, text, timeout=10):
         """Waits until stdout contains text; returns the whole output."""
-        end = time.time() + timeout
+        end = time.time() + patience(timeout)
         while time.time() < end:
             out = self.output()
             if text in out:
@@ -204,7 +232,7 @@ class Program:
     def wait_window(self, title, timeout=20, settle=0.5):
         """The visible top-level window with exactly this title (also for
         message boxes: their title)."""
-        end = time.time() + timeout
+        end = time.time() + patience(timeout)
         while time.time() < end:
             for wid, name in top_windows():
                 if name == title:
@@ -216,7 +244,7 @@ class Program:
         raise TimeoutError("no window %r; windows: %r" % (title, top_windows()))
 
     def wait_gone(self, window, timeout=10):
-        end = time.time() + timeout
+        end = time.time() + patience(timeout)
         while time.time() < end:
             if not window.exists():
                 return True
@@ -233,7 +261,7 @@ class Program:
 
     def wait_exit(self, timeout=15):
         """The program's exit code (as a signed 32-bit value)."""
-        code = self.proc.wait(timeout=timeout)
+        code = self.proc.wait(timeout=patience(timeout))
         return code - 256 if code > 127 else code
 
     def kill(self):

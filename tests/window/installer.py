@@ -8,7 +8,7 @@ import time
 import zipfile
 
 from accessible import ROLE_ALERT, ROLE_PROGRESS, ROLE_STATIC, ROLE_TEXT
-from harness import BUILD, Program, count_near
+from harness import BUILD, TOOLS, Program, _env, count_near, patience
 
 TITLE = "Varnel安装"
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(BUILD, "wineprefix"))
@@ -161,6 +161,19 @@ def end_varnel_processes():
             os.kill(pid, 9)
         except OSError:
             pass
-    end = time.time() + 5
+    end = time.time() + patience(5)
     while varnel_processes() and time.time() < end:
         time.sleep(0.1)
+
+
+def parents_of(name):
+    """The name of the process that started each running program called
+    name, as Windows keeps it (None when that process has ended), read with
+    wmic through the prefix's own tools."""
+    out = subprocess.run([TOOLS, "wmic", "process", "get", "name,parentprocessid,processid"], env=_env(),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                         timeout=patience(60)).stdout.decode("utf-16", "replace")
+    rows = [line.split() for line in out.splitlines()[1:]]
+    processes = [(" ".join(r[:-2]), r[-2], r[-1]) for r in rows if len(r) >= 3 and r[-1].isdigit()]
+    names = {pid: n for n, _, pid in processes}
+    return [names.get(parent) for n, parent, _ in processes if n.lower() == name.lower()]
