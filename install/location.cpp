@@ -39,10 +39,52 @@ std::string DriveDefaultDirectory(const std::vector<std::string>& letters) {
     return JoinTexts(letter, kDriveSuffix);
 }
 
+std::string DriveDefaultDirectory(const std::vector<std::string>& letters, const DriveProbe& probe) {
+    std::vector<char> fixed;
+    for (const std::string& letter : letters)
+        if (probe.type(letter[0]) == DriveType::Fixed) fixed.push_back(letter[0]);
+    if (fixed.size() >= 2) return JoinTexts(std::string(1, fixed[1]), kDriveSuffix);
+    if (fixed.empty()) return DriveDefaultDirectory(letters);
+    // Network and other drives count as having media: asking a disconnected
+    // share would hold the first paint.
+    std::vector<char> othersWithMedia;
+    bool removable = false;
+    for (const std::string& letter : letters) {
+        if (letter[0] == fixed[0]) continue;
+        const DriveType type = probe.type(letter[0]);
+        if (type == DriveType::Other || probe.hasMedia(letter[0])) {
+            othersWithMedia.push_back(letter[0]);
+            removable = type == DriveType::Removable;
+        }
+    }
+    const char chosen = othersWithMedia.size() == 1 && removable ? othersWithMedia[0] : fixed[0];
+    return JoinTexts(std::string(1, chosen), kDriveSuffix);
+}
+
 std::string DriveDefaultDirectory() {
     std::vector<std::string> letters;
     ListDriveLetters(letters);
-    return DriveDefaultDirectory(letters);
+    const auto root = [](char letter) { return std::string(1, letter) + ":\\"; };
+    const DriveProbe probe{
+        [&root](char letter) {
+            switch (GetDriveTypeA(root(letter).c_str())) {
+            case DRIVE_FIXED: return DriveType::Fixed;
+            case DRIVE_REMOVABLE: return DriveType::Removable;
+            case DRIVE_CDROM: return DriveType::Optical;
+            default: return DriveType::Other;
+            }
+        },
+        [&root](char letter) {
+            // No "insert a disk" box for an empty drive: an empty one just
+            // has no media.
+            DWORD previous = 0;
+            SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
+            const bool ready = GetVolumeInformationA(root(letter).c_str(), nullptr, 0, nullptr, nullptr, nullptr,
+                                                     nullptr, 0) != FALSE;
+            SetThreadErrorMode(previous, nullptr);
+            return ready;
+        }};
+    return DriveDefaultDirectory(letters, probe);
 }
 
 std::vector<std::string> DriveLettersFromRoots(std::string_view roots) {

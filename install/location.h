@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #undef FindText
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,23 @@ std::string LoadDefaultInstallDirectory();
 
 // The second drive's letter + ":\varnel" (the only one's when there is one
 // drive); empty without drives.
-std::string DriveDefaultDirectory();
 std::string DriveDefaultDirectory(const std::vector<std::string>& letters);
+
+// What the default folder asks of a drive, by its letter.
+enum class DriveType { Fixed, Removable, Optical, Other };
+struct DriveProbe {
+    std::function<DriveType(char)> type;
+    std::function<bool(char)> hasMedia;  // asked of removable and optical drives only
+};
+
+// The default among the drives that can hold an install: the second fixed
+// drive; with one fixed drive, a removable drive with media when it is the
+// only other drive with media, else that fixed drive; without fixed drives,
+// the rule above. (An empty DVD drive or card reader as D: would otherwise
+// be the default and fail the quick install.)
+std::string DriveDefaultDirectory(const std::vector<std::string>& letters, const DriveProbe& probe);
+// The same for this machine's drives.
+std::string DriveDefaultDirectory();
 
 // Fills `letters` with one text per logical drive (its letter) and returns
 // their number; 0 leaves `letters` as it was.

@@ -15,5 +15,6 @@
 // - The table's own binding (LoadLibraryA, GetProcAddress, FreeLibrary,
 //   GetSystemDirectoryA), which cannot go through the table itself.
 // - Single uses: the message pump of platform/wait.cpp, the shell folder
-//   lookups of install/record.cpp, the process set-up of startup/program.cpp.
+//   lookups of install/record.cpp, the process set-up of startup/program.cpp,
+//   the drive types and media of the default folder (install/location.cpp).
 #pragma once

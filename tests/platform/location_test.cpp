@@ -28,6 +28,41 @@ TEST(DriveDefaultDirectory, SecondDriveWhenThereAreSeveral) {
     EXPECT_EQ(DriveDefaultDirectory(Letters{"C", "D", "E"}), "D:\\varnel");
 }
 
+// A machine's drives as the default sees them: letter, type, media.
+DriveProbe Machine(std::string drives) {
+    return {[drives](char letter) {
+                switch (drives[drives.find(letter) + 1]) {
+                case 'f': return DriveType::Fixed;
+                case 'r': return DriveType::Removable;
+                case 'o': return DriveType::Optical;
+                default: return DriveType::Other;
+                }
+            },
+            [drives](char letter) { return drives[drives.find(letter) + 2] == '+'; }};
+}
+
+TEST(DriveDefaultDirectory, OnlyDrivesThatCanHoldAnInstall) {
+    const struct {
+        Letters letters;
+        const char* drives;  // per drive: letter, f(ixed)/r(emovable)/o(ptical)/n(etwork), +/- media
+        const char* want;
+    } cases[] = {
+        {{"C", "D"}, "Cf+Df+", "D:\\varnel"},
+        {{"C", "D", "E"}, "Cf+Do+Ef+", "E:\\varnel"},          // a DVD drive as D:
+        {{"C", "D"}, "Cf+Do+", "C:\\varnel"},                   // a DVD with a disc in it
+        {{"C", "D"}, "Cf+Dr-", "C:\\varnel"},                   // a card reader without a card
+        {{"C", "D"}, "Cf+Dr+", "D:\\varnel"},                   // a USB disk, the only other drive
+        {{"C", "D", "E"}, "Cf+Dr+Eo+", "C:\\varnel"},           // ... beside a DVD with a disc
+        {{"C", "D", "E"}, "Cf+Dr+Er-", "D:\\varnel"},           // ... beside an empty reader
+        {{"C", "D", "Z"}, "Cf+Dr+Zn+", "C:\\varnel"},           // ... beside a network share
+        {{"A", "C", "D"}, "Ar-Cf+Df+", "D:\\varnel"},           // a floppy drive first
+        {{"C"}, "Cf+", "C:\\varnel"},
+        {{"D", "E"}, "Do+Er+", "E:\\varnel"},                   // no fixed drive: the second drive
+        {{}, "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DriveDefaultDirectory(c.letters, Machine(c.drives)), c.want) << c.drives;
+}
+
 TEST(DriveDefaultDirectory, ThisPrefixHasCAndD) {
     Letters letters{"stale"};
     EXPECT_EQ(ListDriveLetters(letters), 2);
