@@ -354,47 +354,48 @@ public:
     HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* out) override {
         if (!out) return E_POINTER;
         SetEmpty(out);
-        Window* w = WindowOf(window_);
-        if (!w) return RPC_E_DISCONNECTED;
-        if (start.vt != VT_I4) return E_INVALIDARG;
-        const auto items = Items(*w);
-        if (items.empty()) return S_FALSE;
-        if (start.lVal == CHILDID_SELF) {
-            if (direction == NAVDIR_FIRSTCHILD) SetI4(out, items.front().id);
-            else if (direction == NAVDIR_LASTCHILD) SetI4(out, items.back().id);
-            else return S_FALSE;
-            return S_OK;
-        }
-        for (std::size_t k = 0; k < items.size(); ++k) {
-            if (items[k].id != start.lVal) continue;
-            if ((direction == NAVDIR_NEXT || direction == NAVDIR_DOWN || direction == NAVDIR_RIGHT) && k + 1 < items.size())
-                SetI4(out, items[k + 1].id);
-            else if ((direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP || direction == NAVDIR_LEFT) && k > 0)
-                SetI4(out, items[k - 1].id);
-            else
-                return S_FALSE;
-            return S_OK;
-        }
-        return E_INVALIDARG;
+        return Guarded([&](Window& w) -> HRESULT {
+            if (start.vt != VT_I4) return E_INVALIDARG;
+            const auto items = Items(w);
+            if (items.empty()) return S_FALSE;
+            if (start.lVal == CHILDID_SELF) {
+                if (direction == NAVDIR_FIRSTCHILD) SetI4(out, items.front().id);
+                else if (direction == NAVDIR_LASTCHILD) SetI4(out, items.back().id);
+                else return S_FALSE;
+                return S_OK;
+            }
+            for (std::size_t k = 0; k < items.size(); ++k) {
+                if (items[k].id != start.lVal) continue;
+                if ((direction == NAVDIR_NEXT || direction == NAVDIR_DOWN || direction == NAVDIR_RIGHT) &&
+                    k + 1 < items.size())
+                    SetI4(out, items[k + 1].id);
+                else if ((direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP || direction == NAVDIR_LEFT) && k > 0)
+                    SetI4(out, items[k - 1].id);
+                else
+                    return S_FALSE;
+                return S_OK;
+            }
+            return E_INVALIDARG;
+        }, out);
     }
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* out) override {
         if (!out) return E_POINTER;
         SetEmpty(out);
-        Window* w = WindowOf(window_);
-        if (!w) return RPC_E_DISCONNECTED;
-        POINT p{x, y};
-        RECT client;
-        GetClientRect(w->Hwnd(), &client);
-        ScreenToClient(w->Hwnd(), &p);
-        if (!PtInRect(&client, p)) return S_FALSE;
-        LONG hit = CHILDID_SELF;
-        for (const Item& item : Items(*w)) {
-            const RECT r = w->ScreenRect(item.rect);
-            POINT s{x, y};
-            if (PtInRect(&r, s)) hit = item.id;  // the last one drawn is on top
-        }
-        SetI4(out, hit);
-        return S_OK;
+        return Guarded([&](Window& w) -> HRESULT {
+            POINT p{x, y};
+            RECT client;
+            GetClientRect(w.Hwnd(), &client);
+            ScreenToClient(w.Hwnd(), &p);
+            if (!PtInRect(&client, p)) return S_FALSE;
+            LONG hit = CHILDID_SELF;
+            for (const Item& item : Items(w)) {
+                const RECT r = w.ScreenRect(item.rect);
+                POINT s{x, y};
+                if (PtInRect(&r, s)) hit = item.id;  // the last one drawn is on top
+            }
+            SetI4(out, hit);
+            return S_OK;
+        }, out);
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         return WithItem(child, [&](const Item* item) {
