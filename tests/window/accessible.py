@@ -20,11 +20,6 @@ ROLE_BUTTON, ROLE_CHECK, ROLE_LINK, ROLE_STATIC, ROLE_TEXT, ROLE_PROGRESS, ROLE_
     0x2B, 0x2C, 0x1E, 0x29, 0x2A, 0x30, 0x0A, 0x08)
 CHECKED, FOCUSABLE = 0x10, 0x100000
 
-# The reader program: the build's own, or the one VARNEL_SCREEN_READER names
-# (a 64-bit reader, started with Wine's 64-bit loader).
-READER = ([WINE, os.path.join(BUILD, "bin", "acc_walk.exe")] if not os.environ.get("VARNEL_SCREEN_READER")
-          else ["/usr/lib/wine/wine64", os.environ["VARNEL_SCREEN_READER"]])
-
 # One child; rect is (x, y, w, h) on the screen.
 Child = namedtuple("Child", "role value state action description rect")
 
@@ -73,7 +68,7 @@ class ScreenReader:
         logs = os.path.join(BUILD, "window-logs", *KIND)
         os.makedirs(logs, exist_ok=True)
         self._err = open(os.path.join(logs, "screen-reader.err"), "wb")
-        self.proc = subprocess.Popen(READER + [caption, "--serve"],
+        self.proc = subprocess.Popen([WINE, os.path.join(BUILD, "bin", "acc_walk.exe"), caption, "--serve"],
                                      cwd=os.path.join(BUILD, "bin"), env=_env(), stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=self._err)
         self._pending = b""
